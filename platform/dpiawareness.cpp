@@ -1,0 +1,8 @@
+#include "dpiawareness.h"
+
+namespace Platform {
+bool setProcessDpiUnaware()
+{
+    return false;
+}
+} // namespace Platform

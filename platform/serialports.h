@@ -1,0 +1,33 @@
+#ifndef SERIALPORTS_H
+#define SERIALPORTS_H
+
+#include <QList>
+#include <QString>
+#include <QtGlobal>
+
+// One serial port as the device pages see it.
+struct SerialPortEntry {
+    QString portName;       // what the controllers pass to QSerialPort::setPortName (a full path for ptys)
+    QString systemLocation; // device node
+    QString description;
+    QString manufacturer;
+    QString serialNumber;
+    quint16 vendorId = 0;
+    quint16 productId = 0;
+    bool hasVendorId = false;
+    bool hasProductId = false;
+};
+
+// Lists the machine's serial ports: what QSerialPortInfo reports (ttyUSB, ttyACM, real ttyS) and
+// ports registered at run time. QSerialPortInfo does not list pseudo-terminals, so the device
+// simulators register theirs here with the description and USB ids a real unit would report.
+class SerialPortLister
+{
+public:
+    static QList<SerialPortEntry> availablePorts();
+    static void registerPort(const SerialPortEntry& entry);
+    static void unregisterPort(const QString& portName);
+    static void clearRegisteredPorts();
+};
+
+#endif // SERIALPORTS_H

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing Velmo Plexa-T needs.
+# Does nothing when everything is already present. Must run as root (or through sudo).
+set -euo pipefail
+
+PACKAGES=(
+  # toolchain
+  build-essential cmake ninja-build pkg-config
+  # Qt 5 and the libraries the program links
+  qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5svg5
+  libqcustomplot-dev zlib1g-dev libusb-dev libhidapi-dev
+  # Designer's form loader, used by the tests to prove the form opens in Designer
+  qttools5-dev
+  # fonts the fixed-geometry form was laid out for (Arial substitute)
+  fonts-liberation fontconfig
+  # running the window without a display
+  xvfb xauth
+  # real peers the tests talk to
+  lrzsz edid-decode tftp-hpa zip unzip gzip binutils python3 iproute2
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  SUDO="sudo"
+fi
+
+echo "Installing missing packages: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,8 @@
+#include "mainwin.h"
+
+MainWin::MainWin()
+    : MainWindow(nullptr)
+{
+}
+
+MainWin::~MainWin() = default;

@@ -1,0 +1,54 @@
+#include "httppeer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+HttpPeer::HttpPeer() = default;
+
+HttpPeer::~HttpPeer()
+{
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+}
+
+bool HttpPeer::start()
+{
+    m_process.setProgram(QStringLiteral("python3"));
+    m_process.setArguments({QStringLiteral(PLEXA_TEST_SUPPORT_DIR "/httpd.py"), m_root.path()});
+    m_process.start();
+    if (!m_process.waitForStarted(10000))
+        return false;
+    while (m_process.waitForReadyRead(10000) || m_process.canReadLine()) {
+        if (!m_process.canReadLine())
+            continue;
+        const QByteArray line = m_process.readLine().trimmed();
+        if (line.startsWith("PORT ")) {
+            m_port = line.mid(5).toInt();
+            return m_port > 0;
+        }
+    }
+    return false;
+}
+
+QString HttpPeer::url() const
+{
+    return QStringLiteral("http://127.0.0.1:%1").arg(m_port);
+}
+
+void HttpPeer::putFile(const QString& relativePath, const QByteArray& content)
+{
+    const QString path = m_root.path() + QLatin1Char('/') + relativePath;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(content);
+}
+
+QByteArray HttpPeer::posts() const
+{
+    QFile file(m_root.path() + QStringLiteral("/posts.log"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}

@@ -1,0 +1,28 @@
+#ifndef HTTPPEER_H
+#define HTTPPEER_H
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+// A real HTTP server on 127.0.0.1 (tests/support/httpd.py) serving a temporary folder.
+// Files put into root() are served; see httpd.py for redirects and recorded POSTs.
+class HttpPeer
+{
+public:
+    HttpPeer();
+    ~HttpPeer();
+
+    bool start();                     // false when the server did not come up
+    QString root() const { return m_root.path(); }
+    QString url() const;              // "http://127.0.0.1:<port>"
+    void putFile(const QString& relativePath, const QByteArray& content);
+    QByteArray posts() const;         // what posts.log holds
+
+private:
+    QTemporaryDir m_root;
+    QProcess m_process;
+    int m_port = 0;
+};
+
+#endif // HTTPPEER_H

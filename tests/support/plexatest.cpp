@@ -1,0 +1,35 @@
+#include "plexatest.h"
+#include "timescale.h"
+
+#include <QDir>
+
+namespace PlexaTest {
+
+QTemporaryDir* prepareEnvironment()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QTemporaryDir* home = nullptr;
+    if (!home) {
+        home = new QTemporaryDir(QDir::tempPath() + QStringLiteral("/plexa-home-XXXXXX"));
+        qputenv("HOME", home->path().toLocal8Bit());
+        qputenv("XDG_CONFIG_HOME", (home->path() + QStringLiteral("/.config")).toLocal8Bit());
+        qputenv("XDG_CACHE_HOME", (home->path() + QStringLiteral("/.cache")).toLocal8Bit());
+    }
+    bool ok = false;
+    double scale = qEnvironmentVariable("PLEXA_TEST_TIME_SCALE").toDouble(&ok);
+    TimeScale::setFactor(ok && scale > 0 ? scale : 0.02);
+    return home;
+}
+
+QString dataPath(const QString& name)
+{
+    return QStringLiteral(PLEXA_TEST_DATA_DIR) + QLatin1Char('/') + name;
+}
+
+QString edidCorpusDir()
+{
+    return QDir::cleanPath(QStringLiteral(PLEXA_EDID_CORPUS_DIR));
+}
+
+} // namespace PlexaTest

@@ -1,0 +1,32 @@
+#ifndef PLEXATEST_H
+#define PLEXATEST_H
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace PlexaTest {
+// Prepares the process for a test run: offscreen platform, HOME in a fresh temporary folder
+// (so per-user files never touch the real home), the time scale from PLEXA_TEST_TIME_SCALE
+// (default 0.02: a prescribed wait of 5 s takes 100 ms) and a clean environment for endpoints.
+// Returns the temporary home, which lives until the process ends.
+QTemporaryDir* prepareEnvironment();
+// Folder of committed test data files (tests/data).
+QString dataPath(const QString& name);
+// Folder of the real monitors' EDIDs shared with the project.
+QString edidCorpusDir();
+} // namespace PlexaTest
+
+// Like QTEST_MAIN, after PlexaTest::prepareEnvironment().
+#define PLEXA_TEST_MAIN(TestObject)                         \
+    int main(int argc, char* argv[])                        \
+    {                                                       \
+        PlexaTest::prepareEnvironment();                    \
+        QApplication app(argc, argv);                       \
+        app.setAttribute(Qt::AA_Use96Dpi, true);            \
+        TestObject tc;                                      \
+        QTEST_SET_MAIN_SOURCE_PATH                          \
+        return QTest::qExec(&tc, argc, argv);               \
+    }
+
+#endif // PLEXATEST_H
