@@ -22,6 +22,10 @@ private slots:
         QTest::newRow("one zero byte") << QByteArray(1, '\0') << 0;
         QTest::newRow("A") << QByteArray("A") << 0x58E5;
         QTest::newRow("high bytes") << QByteArray("\xFF\xFF", 2) << 0x1D0F;
+        QByteArray block(1024, '\0');
+        for (int i = 0; i < block.size(); ++i)
+            block[i] = char(i & 0xFF);
+        QTest::newRow("1K YMODEM block, every byte value") << block << 0xC2E0;
     }
     void crc16()
     {
