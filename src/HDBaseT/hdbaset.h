@@ -1,0 +1,35 @@
+#ifndef HDBASET_H
+#define HDBASET_H
+
+#include "controllerfactory.h"
+#include "device.h"
+
+#include <QList>
+#include <QWidget>
+
+// The HDBaseT link page: the pair units' EDIDs, link monitoring and plots.
+class HDBaseT : public QWidget
+{
+    Q_OBJECT
+
+public:
+    HDBaseT(Ui_MainUI* ui, QSerialPort* port);
+    ~HDBaseT() override;
+
+    virtual void selectedProductChanged(Device device);
+
+signals:
+    void refreshImmediately();
+
+public slots:
+    virtual QList<Device> updateDeviceList();
+    virtual void startThePlot();
+
+protected:
+    HDBaseT(Ui_MainUI* ui, QSerialPort* port, NoSetup);
+
+    Ui_MainUI* ui = nullptr;
+    QSerialPort* port = nullptr; // shared with the EDID test-device page; not owned
+};
+
+#endif // HDBASET_H

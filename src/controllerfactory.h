@@ -1,0 +1,52 @@
+#ifndef CONTROLLERFACTORY_H
+#define CONTROLLERFACTORY_H
+
+class Ui_MainUI;
+class QSerialPort;
+
+class Discovery;
+class Scaler;
+class Ostrand;
+class Lunmora;
+class Converter;
+class rolvaneControl;
+class KorvinaUpdater;
+class UpdateTabControl;
+class Caltor;
+class FirmwareUpdate;
+class EdidPlus;
+
+// Handed to a controller's protected constructor by test doubles: the controller keeps the form
+// pointer and its own sub-objects, and sets up nothing else (no ports, sockets, timers running or
+// widget wiring). The public constructors delegate to it and then do the real set-up.
+struct NoSetup {
+    explicit NoSetup() = default;
+};
+
+// Creates the controllers of the main window. The window asks this factory instead of calling
+// `new` itself, so a test can hand it doubles that record what the window does with them.
+// Controllers come back without a Qt parent; the caller decides how long they live.
+class ControllerFactory
+{
+public:
+    virtual ~ControllerFactory();
+
+    virtual QSerialPort* createSerialPort();
+    virtual Discovery* createDiscovery(Ui_MainUI* ui);
+    virtual Scaler* createScaler(Ui_MainUI* ui);
+    virtual Ostrand* createOstrand(Ui_MainUI* ui);
+    virtual Lunmora* createLunmora(Ui_MainUI* ui);
+    virtual Converter* createConverter(Ui_MainUI* ui);
+    virtual rolvaneControl* createRolvaneControl(Ui_MainUI* ui);
+    virtual KorvinaUpdater* createKorvinaUpdater(Ui_MainUI* ui);
+    virtual UpdateTabControl* createUpdateTabControl(Ui_MainUI* ui);
+    virtual Caltor* createCaltor(Ui_MainUI* ui);
+    // The platform variants: FirmwareUpdateWin and EdidPlusWin.
+    virtual FirmwareUpdate* createFirmwareUpdate(Ui_MainUI* ui);
+    virtual EdidPlus* createEdidPlus(Ui_MainUI* ui, QSerialPort* port);
+
+    // The factory of the running program: creates the real controllers.
+    static ControllerFactory* standard();
+};
+
+#endif // CONTROLLERFACTORY_H
