@@ -10,6 +10,22 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QUiLoader>
+#include <qcustomplot.h>
+
+// Designer's loader with the plot widget plugged in, as Designer has it through its plugin.
+class FormLoader : public QUiLoader
+{
+public:
+    QWidget* createWidget(const QString& className, QWidget* parent, const QString& name) override
+    {
+        if (className == QLatin1String("QCustomPlot")) {
+            auto* plot = new QCustomPlot(parent);
+            plot->setObjectName(name);
+            return plot;
+        }
+        return QUiLoader::createWidget(className, parent, name);
+    }
+};
 
 class TestFormFrame : public QObject
 {
@@ -182,7 +198,7 @@ private slots:
     {
         QFile file(QStringLiteral(PLEXA_SOURCE_DIR "/forms/mainui.ui"));
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QUiLoader loader;
+        FormLoader loader;
         QScopedPointer<QWidget> loaded(loader.load(&file));
         QVERIFY2(loaded, qPrintable(loader.errorString()));
         auto names = [](QObject* root) {
