@@ -3,11 +3,12 @@
 
 #include "mainwindow.h"
 
-// The main window with the platform-bound controllers added.
+// The main window with the platform-bound controllers added: the serial firmware page and the
+// EDID viewer with its monitor EDIDs.
 class MainWin : public MainWindow
 {
 public:
-    MainWin();
+    explicit MainWin(ControllerFactory* factory = nullptr);
     ~MainWin() override;
 };
 

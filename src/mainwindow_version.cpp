@@ -1,0 +1,222 @@
+// Start-up check for a newer version of the program: the application XML download and the
+// appcast feed.
+#include "mainwindow.h"
+#include "ui_mainui.h"
+
+#include "appcast.h"
+#include "dialogs.h"
+#include "endpoints.h"
+#include "updatetabcontrol.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QDomDocument>
+#include <QFile>
+#include <QSaveFile>
+
+namespace {
+const char* const applicationXmlName = "VelmoPlexa-T.xml";
+const char* const applicationXmlOkName = "VelmoPlexa-T-OK.xml";
+// A captive portal or a moved server answers with a page that links on; follow a few of them.
+const int maxRedirectPages = 3;
+
+// The "version" attribute of the first "VelmoPlexaT" element, or an empty text.
+QString offeredVersion(const QString& xml)
+{
+    QDomDocument doc;
+    doc.setContent(xml);
+    const QDomNodeList nodes = doc.elementsByTagName(QStringLiteral("VelmoPlexaT"));
+    return nodes.isEmpty() ? QString() : nodes.at(0).toElement().attribute(QStringLiteral("version"));
+}
+
+bool isThreePartVersion(const QString& version)
+{
+    return version.split(QLatin1Char('.')).size() == 3;
+}
+} // namespace
+
+void MainWindow::getApplicationXML()
+{
+    appXmlDownloading = true;
+    appXmlRedirects = 0;
+    QDir().mkpath(dataDir);
+    appXmlFile = new QFile(dataDir + QDir::separator() + QLatin1String(applicationXmlName));
+    if (!appXmlFile->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        delete appXmlFile;
+        appXmlFile = nullptr;
+        appXmlDownloading = false;
+        loadApplicationXML();
+        return;
+    }
+    const QUrl url(downloadBaseUrl + QLatin1String(applicationXmlName));
+    qDebug() << "plexat XML file opened." << url.toString();
+    startApplicationXmlGet(url);
+}
+
+void MainWindow::startApplicationXmlGet(const QUrl& url)
+{
+    appXmlReply = networkManager.get(QNetworkRequest(url));
+    connect(appXmlReply, SIGNAL(readyRead()), this, SLOT(slot_http_readyRead3()));
+    connect(appXmlReply, SIGNAL(finished()), this, SLOT(slot_http_finished3()));
+    connect(appXmlReply, SIGNAL(error(QNetworkReply::NetworkError)), this,
+            SLOT(slot_http_networkError3(QNetworkReply::NetworkError)));
+}
+
+void MainWindow::slot_http_readyRead3()
+{
+    if (!appXmlReply)
+        return;
+    const QByteArray data = appXmlReply->readAll();
+    qDebug() << "httpReadyRead33" << data.size() << "bytes";
+    if (appXmlFile)
+        appXmlFile->write(data);
+}
+
+void MainWindow::slot_http_networkError3(QNetworkReply::NetworkError ne)
+{
+    // The reply's finished() follows and releases it; compare the last good copy now.
+    qDebug() << "Application XML network error" << ne;
+    if (appXmlDownloading) {
+        appXmlDownloading = false;
+        loadApplicationXML();
+    }
+}
+
+// Releases the reply and the target file; whatever happened, nothing stays open.
+void MainWindow::finishApplicationXmlDownload(bool failed)
+{
+    if (appXmlReply) {
+        appXmlReply->disconnect(this);
+        appXmlReply->deleteLater();
+        appXmlReply = nullptr;
+    }
+    if (appXmlFile) {
+        appXmlFile->flush();
+        appXmlFile->close();
+        delete appXmlFile;
+        appXmlFile = nullptr;
+    }
+    if (failed && appXmlDownloading) {
+        appXmlDownloading = false;
+        loadApplicationXML();
+    }
+}
+
+void MainWindow::slot_http_finished3()
+{
+    qDebug() << " Slot_http_finished3 ---==== ";
+    if (!appXmlReply)
+        return;
+    if (appXmlReply->error() != QNetworkReply::NoError) {
+        qDebug() << "Download failed: " << appXmlReply->errorString();
+        finishApplicationXmlDownload(true);
+        return;
+    }
+    if (appXmlReply->bytesAvailable() && appXmlFile)
+        appXmlFile->write(appXmlReply->readAll());
+    finishApplicationXmlDownload(false);
+    if (!appXmlDownloading)
+        return;
+
+    const QString path = dataDir + QDir::separator() + QLatin1String(applicationXmlName);
+    QFile downloaded(path);
+    if (!downloaded.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        appXmlDownloading = false;
+        loadApplicationXML();
+        return;
+    }
+    const QByteArray body = downloaded.readAll();
+    downloaded.close();
+
+    // Only the head of the body is looked at for a redirect page.
+    QString head;
+    {
+        const QList<QByteArray> lines = body.split('\n');
+        for (int i = 0; i < lines.size() && i < 51; ++i)
+            head += QString::fromUtf8(lines.at(i)).remove(QLatin1Char('\r'));
+    }
+    const bool redirectPage = head.contains(QLatin1String("<a href=")) && head.contains(QLatin1String("<frame"))
+        && head.contains(QLatin1String("</html>"));
+    if (redirectPage) {
+        if (++appXmlRedirects > maxRedirectPages) {
+            qDebug() << "Too many redirect pages; keeping the last good copy.";
+            appXmlDownloading = false;
+            loadApplicationXML();
+            return;
+        }
+        appXmlFile = new QFile(path);
+        if (!appXmlFile->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            delete appXmlFile;
+            appXmlFile = nullptr;
+            appXmlDownloading = false;
+            loadApplicationXML();
+            return;
+        }
+        const int start = head.indexOf(QLatin1String("<a href=")) + 9;
+        const int end = head.indexOf(QLatin1Char('"'), start);
+        QString link = end < 0 ? head.mid(start) : head.mid(start, end - start);
+        // Upgrade a plain-http link; a link that already says https stays as it is.
+        if (link.startsWith(QLatin1String("http://")))
+            link.insert(4, QLatin1Char('s'));
+        qDebug() << "333redirect to -" + link + "-";
+        startApplicationXmlGet(QUrl(link));
+        return;
+    }
+
+    // An error page or a portal's page must never replace the last good copy.
+    const QString text = QString::fromUtf8(body);
+    const bool good = isThreePartVersion(offeredVersion(text));
+    appXmlDownloading = false;
+    if (!good) {
+        qDebug() << "The application XML download is not the application XML; keeping the last good copy.";
+        loadApplicationXML();
+        return;
+    }
+    QSaveFile okCopy(dataDir + QDir::separator() + QLatin1String(applicationXmlOkName));
+    if (okCopy.open(QIODevice::WriteOnly)) {
+        okCopy.write(body);
+        if (!okCopy.commit())
+            qDebug() << "Could not keep the application XML copy:" << okCopy.errorString();
+    }
+    loadApplicationXML();
+    updateTabControl->startupUpdatesCheck();
+}
+
+void MainWindow::loadApplicationXML()
+{
+    QFile file(dataDir + QDir::separator() + QLatin1String(applicationXmlOkName));
+    if (file.size() == 0 || !file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        file.setFileName(dataDir + QDir::separator() + QLatin1String(applicationXmlName));
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+            return;
+    }
+    const QByteArray content = file.readAll();
+    file.close();
+    if (content.isEmpty())
+        return;
+    appXmlText = QString::fromUtf8(content).remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
+
+    const QStringList parts = offeredVersion(appXmlText).split(QLatin1Char('.'));
+    if (parts.size() != 3)
+        return;
+    const int major = parts.at(0).toInt();
+    const int minor = parts.at(1).toInt();
+    const int patch = parts.at(2).toInt();
+    const bool newer = major > versionMajor || (major == versionMajor && minor > versionMinor)
+        || (major == versionMajor && minor == versionMinor && patch > versionPatch);
+    if (!newer)
+        return;
+    Dialogs::warning(ui->centralFrame, QStringLiteral("Update Available"),
+                     QStringLiteral("Newer version of Velmo Plexa-T exists!\nPlease download it from ")
+                         + Endpoints::productPageBaseUrl() + QStringLiteral("/plexat/"),
+                     QMessageBox::Ok, QMessageBox::NoButton);
+}
+
+void MainWindow::initWinSparkle(QString version)
+{
+    qDebug() << "STARTING SPARKLE";
+    Platform::Appcast* appcast = Platform::Appcast::instance();
+    appcast->setAppcastUrl(Endpoints::appcastUrl());
+    appcast->setAppDetails(QStringLiteral("Velmo"), QStringLiteral("Velmo Plexa-T"), version);
+    appcast->checkUpdateWithoutUi();
+}
