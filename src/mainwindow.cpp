@@ -36,6 +36,23 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+namespace {
+int desktopHeightForTests = 0;
+
+int desktopHeight()
+{
+    if (desktopHeightForTests > 0)
+        return desktopHeightForTests;
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->virtualGeometry().height() : 0;
+}
+} // namespace
+
+void MainWindow::setDesktopHeightForTests(int height)
+{
+    desktopHeightForTests = height;
+}
+
 MainWindow::MainWindow(QWidget* parent, ControllerFactory* controllerFactory)
     : QMainWindow(parent)
     , factory(controllerFactory ? controllerFactory : ControllerFactory::standard())
@@ -61,10 +78,10 @@ MainWindow::MainWindow(QWidget* parent, ControllerFactory* controllerFactory)
         styleFile.close();
     }
 
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const int desktopHeight = screen ? screen->virtualGeometry().height() : 0;
-    if (screen && desktopHeight < 910)
-        resize(width(), desktopHeight - 68);
+    // A short desktop gets a shorter window; the scroll area shows the rest of the form.
+    const int desktop = desktopHeight();
+    if (desktop > 0 && desktop < 910)
+        resize(width(), desktop - 68);
 
     versionMajor = 2;
     versionMinor = 8;

@@ -56,6 +56,9 @@ public:
 
     Ui_MainUI* form() const { return ui; }
 
+    // Tests stand in for the desktop's height (0: ask the screen).
+    static void setDesktopHeightForTests(int height);
+
 public slots:
     void selectEDIDFromDevice(int index);
     void openEDIDFromDevice();
