@@ -4,35 +4,20 @@
 #include "ui_mainui.h"
 
 #include "appcast.h"
+#include "constants.h"
+#include "applicationxml.h"
 #include "dialogs.h"
 #include "endpoints.h"
 #include "updatetabcontrol.h"
 
 #include <QDebug>
 #include <QDir>
-#include <QDomDocument>
 #include <QFile>
 #include <QSaveFile>
 
 namespace {
-const char* const applicationXmlName = "VelmoPlexa-T.xml";
-const char* const applicationXmlOkName = "VelmoPlexa-T-OK.xml";
 // A captive portal or a moved server answers with a page that links on; follow a few of them.
 const int maxRedirectPages = 3;
-
-// The "version" attribute of the first "VelmoPlexaT" element, or an empty text.
-QString offeredVersion(const QString& xml)
-{
-    QDomDocument doc;
-    doc.setContent(xml);
-    const QDomNodeList nodes = doc.elementsByTagName(QStringLiteral("VelmoPlexaT"));
-    return nodes.isEmpty() ? QString() : nodes.at(0).toElement().attribute(QStringLiteral("version"));
-}
-
-bool isThreePartVersion(const QString& version)
-{
-    return version.split(QLatin1Char('.')).size() == 3;
-}
 } // namespace
 
 void MainWindow::getApplicationXML()
@@ -40,7 +25,7 @@ void MainWindow::getApplicationXML()
     appXmlDownloading = true;
     appXmlRedirects = 0;
     QDir().mkpath(dataDir);
-    appXmlFile = new QFile(dataDir + QDir::separator() + QLatin1String(applicationXmlName));
+    appXmlFile = new QFile(dataDir + QDir::separator() + APPLICATION_XML_FILE);
     if (!appXmlFile->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         delete appXmlFile;
         appXmlFile = nullptr;
@@ -48,7 +33,7 @@ void MainWindow::getApplicationXML()
         loadApplicationXML();
         return;
     }
-    const QUrl url(downloadBaseUrl + QLatin1String(applicationXmlName));
+    const QUrl url(downloadBaseUrl + APPLICATION_XML_FILE);
     qDebug() << "plexat XML file opened." << url.toString();
     startApplicationXmlGet(url);
 }
@@ -118,7 +103,7 @@ void MainWindow::slot_http_finished3()
     if (!appXmlDownloading)
         return;
 
-    const QString path = dataDir + QDir::separator() + QLatin1String(applicationXmlName);
+    const QString path = dataDir + QDir::separator() + APPLICATION_XML_FILE;
     QFile downloaded(path);
     if (!downloaded.open(QIODevice::ReadOnly | QIODevice::Text)) {
         appXmlDownloading = false;
@@ -135,9 +120,7 @@ void MainWindow::slot_http_finished3()
         for (int i = 0; i < lines.size() && i < 51; ++i)
             head += QString::fromUtf8(lines.at(i)).remove(QLatin1Char('\r'));
     }
-    const bool redirectPage = head.contains(QLatin1String("<a href=")) && head.contains(QLatin1String("<frame"))
-        && head.contains(QLatin1String("</html>"));
-    if (redirectPage) {
+    if (ApplicationXml::isRedirectPage(head)) {
         if (++appXmlRedirects > maxRedirectPages) {
             qDebug() << "Too many redirect pages; keeping the last good copy.";
             appXmlDownloading = false;
@@ -152,12 +135,7 @@ void MainWindow::slot_http_finished3()
             loadApplicationXML();
             return;
         }
-        const int start = head.indexOf(QLatin1String("<a href=")) + 9;
-        const int end = head.indexOf(QLatin1Char('"'), start);
-        QString link = end < 0 ? head.mid(start) : head.mid(start, end - start);
-        // Upgrade a plain-http link; a link that already says https stays as it is.
-        if (link.startsWith(QLatin1String("http://")))
-            link.insert(4, QLatin1Char('s'));
+        const QString link = ApplicationXml::redirectLink(head);
         qDebug() << "333redirect to -" + link + "-";
         startApplicationXmlGet(QUrl(link));
         return;
@@ -165,14 +143,14 @@ void MainWindow::slot_http_finished3()
 
     // An error page or a portal's page must never replace the last good copy.
     const QString text = QString::fromUtf8(body);
-    const bool good = isThreePartVersion(offeredVersion(text));
+    const bool good = ApplicationXml::offeredVersion(text).split(QLatin1Char('.')).size() == 3;
     appXmlDownloading = false;
     if (!good) {
         qDebug() << "The application XML download is not the application XML; keeping the last good copy.";
         loadApplicationXML();
         return;
     }
-    QSaveFile okCopy(dataDir + QDir::separator() + QLatin1String(applicationXmlOkName));
+    QSaveFile okCopy(dataDir + QDir::separator() + APPLICATION_XML_OK_FILE);
     if (okCopy.open(QIODevice::WriteOnly)) {
         okCopy.write(body);
         if (!okCopy.commit())
@@ -184,9 +162,9 @@ void MainWindow::slot_http_finished3()
 
 void MainWindow::loadApplicationXML()
 {
-    QFile file(dataDir + QDir::separator() + QLatin1String(applicationXmlOkName));
+    QFile file(dataDir + QDir::separator() + APPLICATION_XML_OK_FILE);
     if (file.size() == 0 || !file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        file.setFileName(dataDir + QDir::separator() + QLatin1String(applicationXmlName));
+        file.setFileName(dataDir + QDir::separator() + APPLICATION_XML_FILE);
         if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
             return;
     }
@@ -196,15 +174,7 @@ void MainWindow::loadApplicationXML()
         return;
     appXmlText = QString::fromUtf8(content).remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
 
-    const QStringList parts = offeredVersion(appXmlText).split(QLatin1Char('.'));
-    if (parts.size() != 3)
-        return;
-    const int major = parts.at(0).toInt();
-    const int minor = parts.at(1).toInt();
-    const int patch = parts.at(2).toInt();
-    const bool newer = major > versionMajor || (major == versionMajor && minor > versionMinor)
-        || (major == versionMajor && minor == versionMinor && patch > versionPatch);
-    if (!newer)
+    if (!ApplicationXml::isNewer(ApplicationXml::offeredVersion(appXmlText), versionMajor, versionMinor, versionPatch))
         return;
     Dialogs::warning(ui->centralFrame, QStringLiteral("Update Available"),
                      QStringLiteral("Newer version of Velmo Plexa-T exists!\nPlease download it from ")

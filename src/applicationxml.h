@@ -1,0 +1,25 @@
+#ifndef APPLICATIONXML_H
+#define APPLICATIONXML_H
+
+#include <QString>
+
+// Rules for the application XML, the small file on the download server that names the newest
+// released version of the program.
+namespace ApplicationXml {
+
+// The "version" attribute of the first "VelmoPlexaT" element, or an empty text.
+QString offeredVersion(const QString& xml);
+
+// True when `offered` has exactly three "."-separated parts and is newer than major.minor.patch.
+// A part that is not a number counts as 0.
+bool isNewer(const QString& offered, int major, int minor, int patch);
+
+// A web server's redirect page (a frame set that links on) rather than the file itself.
+bool isRedirectPage(const QString& head);
+
+// The address a redirect page links to, a plain-http address upgraded to https.
+QString redirectLink(const QString& head);
+
+} // namespace ApplicationXml
+
+#endif // APPLICATIONXML_H
