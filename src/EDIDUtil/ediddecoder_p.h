@@ -1,0 +1,86 @@
+#ifndef EDIDDECODER_P_H
+#define EDIDDECODER_P_H
+
+// Internal to the EDID decoder: one object per decode, its operations spread over the per-block
+// source files (ediddecoder.cpp, edidbaseblock.cpp, ediddescriptors.cpp, edidcea.cpp,
+// edidvendorblocks.cpp, edidextendedtags.cpp).
+
+#include "ediddecoder.h"
+
+#include <QByteArray>
+#include <QString>
+
+class EdidDecoder
+{
+public:
+    EdidDecoder(const QByteArray& bytes, const EdidDecodeContext& context, EdidState* state);
+    QString run();
+
+private:
+    // The payload of one data block: reads at or past its length give 0 and are never taken
+    // from the bytes that follow.
+    struct Payload
+    {
+        const EdidDecoder* decoder;
+        int position; // index of the first byte after the header
+        int length;
+        int operator[](int k) const { return k >= 0 && k < length ? decoder->at(position + k) : 0; }
+    };
+
+    int at(int i) const; // 0 outside the first two blocks
+    void append(const QString& text) { m_text += text; }
+
+    // Base block.
+    void checksum(int block);
+    void parseBaseBlock();
+    void parseHeader();
+    bool parseVideoInputDefinition();
+    void parseScreenSize();
+    void parseGamma();
+    void parseFeatureSupport(bool digital);
+    void parseChromaticity();
+    void parseEstablishedTimings();
+    void parseStandardTimings();
+    void interfaceChanged();
+
+    // 18-byte descriptors.
+    void parseEighteenByteDescriptor(int p, int block);
+    void parseMonitorDescriptor(int p, int block);
+    void parseRangeLimits(int p);
+    QString descriptorText(int start, int length) const;
+
+    // CTA-861 extension.
+    void parseCeaExtension();
+    void parseCEAFlags();
+    void parseAudioDataBlock(const Payload& p);
+    void parseVideoDataBlock(const Payload& p);
+    void parseSpeakerAllocation(const Payload& p);
+    void parseVendorSpecificDataBlock(const Payload& p);
+    void parseHdmiVsdb(const Payload& p);
+    void parseHdmiForumVsdb(const Payload& p);
+    QString parseLatency(int value, const QString& label);
+    void parseExtendedTag(const Payload& p);
+    void parseColorimetry(const Payload& p);
+    void parseHDR(const Payload& p);
+    void parseInfoFrame(const Payload& p);
+    void parse420VideoDataBlock(const Payload& p);
+    void parse420CapabilityMapDataBlock(const Payload& p);
+    void keepDataBlock(const Payload& p);
+
+    // Catalogue look-ups.
+    const Timing* findCeaTiming(int vic) const;
+    const Timing* findHdmiVicTiming(int hdmiVic) const;
+    Timing findVesaTiming(int h, int v, int rate, bool interlaced, int hAspect, int vAspect, bool established) const;
+    void addTiming(const Timing& t);
+
+    const QByteArray& m_bytes;
+    const EdidDecodeContext& m_context;
+    EdidState* m_state;
+    QString m_text;
+    bool m_v14 = false;
+    bool m_checksumReported = false;
+    int m_descriptorCount = 0;
+    QList<int> m_allSvds; // every SVD of every video data block, in order (capability map index)
+};
+
+#endif // EDIDDECODER_P_H

@@ -1,0 +1,179 @@
+#include "edidrules.h"
+
+#include "constants.h"
+#include "timingmodel.h"
+
+#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
+
+namespace EdidRules {
+
+void addTiming(QList<Timing>* rows, int* dtdCount, const Timing& t)
+{
+    int row = -1;
+    for (int i = 0; i < rows->size(); ++i) {
+        if (TimingModel::sameTiming(t, rows->at(i))) {
+            row = i;
+            break;
+        }
+    }
+    if (row < 0) {
+        if (t.dtd)
+            rows->insert((*dtdCount)++, t);
+        else
+            rows->append(t);
+        return;
+    }
+    Timing& e = (*rows)[row];
+    if (t.established)
+        e.established = true;
+    if (t.standard)
+        e.standard = true;
+    if (t.hdmiBlock) {
+        e.hdmiVic = t.hdmiVic;
+        e.hdmiBlock = true;
+    }
+    if (t.videoBlock) {
+        e.vic = t.vic;
+        e.videoBlock = true;
+        e.native = t.native;
+    }
+    e.subsampling = t.subsampling;
+    if (t.dtd) {
+        e.hSize = t.hSize;
+        e.vSize = t.vSize;
+        e.dtd = true;
+        if (row >= *dtdCount) {
+            rows->move(row, *dtdCount);
+            ++*dtdCount;
+        }
+    }
+}
+
+void apply420CapabilityMap(QList<Timing>* rows, const QList<int>& vics)
+{
+    if (vics.isEmpty())
+        return;
+    for (Timing& t : *rows) {
+        if (vics.contains(t.vic))
+            t.subsampling = 2;
+    }
+}
+
+void applyInterfaceChange(EdidState* s, bool editMode, int edidBytes)
+{
+    const EdidState::EdidSize keptSize =
+        (!editMode && edidBytes == 256) ? EdidState::EdidSize::Blocks2 : EdidState::EdidSize::Blocks1;
+    if (s->signalType == EdidState::SignalType::Digital) {
+        s->rgb444 = true;
+        switch (s->digitalInterface) {
+        case EdidState::DigitalInterface::Hdmi:
+            s->ycbcr444 = true;
+            s->edidSize = EdidState::EdidSize::Blocks2;
+            break;
+        case EdidState::DigitalInterface::Dvi:
+            s->ycbcr444 = false;
+            s->colorBitDepth = EdidState::ColorBitDepth::Bits8;
+            s->edidSize = keptSize;
+            break;
+        default: // DisplayPort, and a digital input whose interface is not chosen yet
+            s->ycbcr444 = false;
+            if (s->colorBitDepth == EdidState::ColorBitDepth::Bits8)
+                s->colorBitDepth = EdidState::ColorBitDepth::Unset;
+            s->edidSize = EdidState::EdidSize::Blocks2;
+            break;
+        }
+    } else if (s->signalType == EdidState::SignalType::Analog) {
+        s->rgb444 = false;
+        s->ycbcr444 = false;
+        s->edidSize = keptSize;
+    }
+}
+
+bool addVicSlot(EdidState* s, const Timing& t)
+{
+    if (t.type != TIMING_TYPE_CEA || s->vicSlots.size() >= 16)
+        return false;
+    s->vicSlots.append(t);
+    return true;
+}
+
+int roundUpTo5MHz(int mhz)
+{
+    const int n = (mhz + 4) / 5 * 5;
+    return n == 595 ? 600 : n;
+}
+
+RangeLimits rangeLimits(const QList<Timing>& rows, DeepColour deepColour)
+{
+    RangeLimits r;
+    double p = 0.0;
+    for (const Timing& t : rows) {
+        r.minVRate = std::min(r.minVRate, t.fieldRate);
+        r.maxVRate = std::max(r.maxVRate, t.fieldRate);
+        r.minHRate = std::min(r.minHRate, t.hFreq);
+        r.maxHRate = std::max(r.maxHRate, t.hFreq);
+        p = std::max(p, t.subsampling == 1 ? t.pixelFreq / 2.0 : t.pixelFreq);
+    }
+    if (deepColour.bits48)
+        p = p * 48 / 24;
+    else if (deepColour.bits36)
+        p = p * 36 / 24;
+    else if (deepColour.bits30)
+        p = p * 30 / 24;
+    const double rounded = std::round(p);
+    const int whole = std::isfinite(rounded) && rounded < 1e6 ? int(rounded) : 0;
+    int clock = (whole + 4) / 5 * 5;
+    if (clock > 593 && clock < 601)
+        clock = 600;
+    r.maxPixelClock = clock;
+    return r;
+}
+
+int maxTmdsClock(const QList<Timing>& rows, const QList<double>& deepColourClocks)
+{
+    int m = 0;
+    auto ceilClock = [](double v) {
+        const double c = std::ceil(v);
+        return std::isfinite(c) && c > 0 && c < 1e6 ? int(c) : 0;
+    };
+    for (const Timing& t : rows)
+        m = std::max(m, t.subsampling == 1 ? 300 : ceilClock(t.pixelFreq));
+    for (double c : deepColourClocks)
+        m = std::max(m, ceilClock(c));
+    return roundUpTo5MHz(m);
+}
+
+DeepColourChoices deepColourChoices(const QList<Timing>& rows, double factor, int maxTmds)
+{
+    QList<Timing> sorted;
+    for (const Timing& t : rows) {
+        if (t.subsampling != 1)
+            sorted.append(t);
+    }
+    std::stable_sort(sorted.begin(), sorted.end(), [](const Timing& a, const Timing& b) {
+        if (a.pixelFreq != b.pixelFreq)
+            return a.pixelFreq > b.pixelFreq;
+        if (a.hActive != b.hActive)
+            return a.hActive > b.hActive;
+        return a.fieldRate > b.fieldRate;
+    });
+    DeepColourChoices c;
+    for (const Timing& t : sorted) {
+        const double clock = t.pixelFreq * factor;
+        c.clocks.append(clock);
+        c.entries.append(QStringLiteral("%1 MHz / %2x%3%4 %5Hz")
+                             .arg(QString::number(clock, 'g', 6))
+                             .arg(t.hActive)
+                             .arg(t.ip ? t.vActive * 2 : t.vActive)
+                             .arg(t.ip ? QStringLiteral("i") : QStringLiteral("p"))
+                             .arg(t.fieldRate));
+        if (c.preselected == 0 && maxTmds >= clock)
+            c.preselected = c.entries.size();
+    }
+    return c;
+}
+
+} // namespace EdidRules
