@@ -3,18 +3,38 @@
 
 #include "controllerfactory.h"
 #include "device.h"
+#include "discoverydatagrams.h"
 
+#include <QHash>
+#include <QHostAddress>
 #include <QItemSelection>
 #include <QList>
 #include <QModelIndex>
+#include <QPalette>
+#include <QSet>
 #include <QString>
+#include <QTableWidgetItem>
 #include <QWidget>
 
-class QTableWidgetItem;
+class QComboBox;
 class QTimer;
+class QUdpSocket;
 
-// Finds the Ethernet units by UDP broadcast and multicast and drives the "Discover" page.
-// The unit records it hands out stay owned by it.
+// The "IP Address" cell of the device table: sorts addresses numerically (10.0.0.9 before
+// 10.0.0.10); cells that are no address sort after all addresses.
+class CTableWidgetItem : public QTableWidgetItem
+{
+public:
+    using QTableWidgetItem::QTableWidgetItem;
+    bool operator<(const QTableWidgetItem& other) const override;
+};
+
+// Finds the Ethernet units by UDP broadcast and multicast and drives the "Discover" page: the
+// device table, the PC's own interface and the settings pane of the selected unit.
+//
+// Every unit record is created and owned here. The lists handed to the hub stay valid until the
+// hub has taken a newer list and a later scan has released the records nobody lists any more.
+// The settings pane remembers its unit by MAC text and looks the record up again each time.
 class Discovery : public QWidget
 {
     Q_OBJECT
@@ -25,8 +45,11 @@ public:
 
     virtual void setDetectEnabled(bool enabled);
     virtual void findDevices();
+    // Takes the replies of the last scan as the listed units, refills the table and returns them.
     virtual QList<_Device*> updateDeviceList();
+    // Like updateDeviceList() without touching the table (after a reboot: the units that remain).
     virtual QList<_Device*> removedDevices();
+    QList<_Device*> currentDevices() { return removedDevices(); }
     virtual void rebootDevice();
     virtual void selectDeviceRow(_Device* unit);
 
@@ -34,23 +57,28 @@ public:
     // be disturbed by a change check block its signals.
     QTimer* changeDetectionTimer() const;
 
+    // The unit shown in the settings pane, looked up by its MAC text; null when none is listed.
+    _Device* currentDevice() const;
+
 signals:
     void refreshPerformed();
     void ipTableClicked(QString macAddress);
 
 public slots:
-    virtual void clearDeviceSettings();
-    void selectedRowChanged(QItemSelection selected, QItemSelection deselected);
-    void showDeviceSettings(QString macAddress);
-    void findDevicesHandlerWrapper();
-    void detectChanges();
-    void updateProductForDiscovery();
     void saveChangesHandler();
+    void readPendingDatagrams();
+    void showDeviceSettings(QString macAddress);
+    virtual void clearDeviceSettings();
     void showYourself();
     void ipModeChanged(int index);
+    void detectChanges();
+    void findDevicesHandlerWrapper();
+    void selectedRowChanged(QItemSelection selected, QItemSelection deselected);
     void selectedInterfaceChanged(int index);
     void myIpInfoClicked(QTableWidgetItem* item);
     void checkSubnetError(QString theURL);
+    void updateProductForDiscovery();
+    void readPendingDatagramsSendPort();
     void onTableDoubleClick(QModelIndex indx);
 
 protected:
@@ -58,8 +86,43 @@ protected:
 
     Ui_MainUI* ui = nullptr;
 
+private slots:
+    void openProductPage(const QString& link);
+
 private:
-    QTimer* m_detectTimer = nullptr;
+    using DeviceHash = QHash<QString, _Device*>;
+
+    void setUpPage();
+    void setUpSockets();
+    void setUpInterfaces();
+    void send(const QByteArray& datagram);
+    bool isOwnAddress(const QHostAddress& sender) const;
+    bool parseDeviceInfo(const char* datagram, int size);
+    void releaseOrphanRecords();
+    void fillDeviceTable();
+    int rowOfMac(const QString& macText) const;
+    static bool openWebLink(const QString& link);
+
+    QUdpSocket* m_sendSocket = nullptr;
+    QUdpSocket* m_requestSocket = nullptr;   // replies, port 53354
+    QUdpSocket* m_listeningSocket = nullptr; // other hosts' scan requests, port 53355
+    DiscoveryNetwork m_network;
+    QComboBox* interfaceCombo = nullptr;
+    QList<int> interfaceIndexes;
+    QString m_currentMac; // the unit of the settings pane
+    QTimer* detectTimer = nullptr;
+    QTimer* scanTimer = nullptr;
+    bool firstRun = true;
+    QString selectedMac;
+    bool otherHostScanned = false;
+    int handlerCount = 0;
+    QPalette statusPalette;
+    DeviceHash listedDevices;
+    DeviceHash scanReplies;
+    DeviceHash sharedReplies;
+    QHash<QString, int> missCounts;
+    QSet<_Device*> allRecords;
+    bool detectEnabled = true;
 };
 
 #endif // DISCOVERY_H

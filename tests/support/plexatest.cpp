@@ -16,6 +16,10 @@ QTemporaryDir* prepareEnvironment()
         qputenv("XDG_CONFIG_HOME", (home->path() + QStringLiteral("/.config")).toLocal8Bit());
         qputenv("XDG_CACHE_HOME", (home->path() + QStringLiteral("/.cache")).toLocal8Bit());
     }
+    // Discovery talks to the machine's real networks unless told otherwise; tests stay on loopback
+    // (or in network namespaces they create themselves).
+    if (qEnvironmentVariableIsEmpty("PLEXA_DISCOVERY_NETWORK"))
+        qputenv("PLEXA_DISCOVERY_NETWORK", "loopback");
     bool ok = false;
     double scale = qEnvironmentVariable("PLEXA_TEST_TIME_SCALE").toDouble(&ok);
     TimeScale::setFactor(ok && scale > 0 ? scale : 0.02);
