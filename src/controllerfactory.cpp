@@ -18,62 +18,70 @@ ControllerFactory::~ControllerFactory() = default;
 
 QSerialPort* ControllerFactory::createSerialPort()
 {
-    return new QSerialPort();
+    return track(new QSerialPort());
 }
 
 Discovery* ControllerFactory::createDiscovery(Ui_MainUI* ui)
 {
-    return new Discovery(ui);
+    return track(new Discovery(ui));
 }
 
 Scaler* ControllerFactory::createScaler(Ui_MainUI* ui)
 {
-    return new Scaler(ui);
+    return track(new Scaler(ui));
 }
 
 Ostrand* ControllerFactory::createOstrand(Ui_MainUI* ui)
 {
-    return new Ostrand(ui);
+    return track(new Ostrand(ui));
 }
 
 Lunmora* ControllerFactory::createLunmora(Ui_MainUI* ui)
 {
-    return new Lunmora(ui);
+    return track(new Lunmora(ui));
 }
 
 Converter* ControllerFactory::createConverter(Ui_MainUI* ui)
 {
-    return new Converter(ui);
+    return track(new Converter(ui));
 }
 
 rolvaneControl* ControllerFactory::createRolvaneControl(Ui_MainUI* ui)
 {
-    return new rolvaneControl(ui);
+    return track(new rolvaneControl(ui));
 }
 
 KorvinaUpdater* ControllerFactory::createKorvinaUpdater(Ui_MainUI* ui)
 {
-    return new KorvinaUpdater(ui);
+    return track(new KorvinaUpdater(ui));
 }
 
 UpdateTabControl* ControllerFactory::createUpdateTabControl(Ui_MainUI* ui)
 {
-    return new UpdateTabControl(ui);
+    return track(new UpdateTabControl(ui));
 }
 
 Caltor* ControllerFactory::createCaltor(Ui_MainUI* ui)
 {
-    return new Caltor(ui);
+    return track(new Caltor(ui));
 }
 
 FirmwareUpdate* ControllerFactory::createFirmwareUpdate(Ui_MainUI* ui)
 {
-    return new FirmwareUpdateWin(ui);
+    return track(new FirmwareUpdateWin(ui));
 }
 
 EdidPlus* ControllerFactory::createEdidPlus(Ui_MainUI* ui, QSerialPort* port)
 {
-    return new EdidPlusWin(ui, port);
+    return track(new EdidPlusWin(ui, port));
+}
+
+void ControllerFactory::disposeControllers()
+{
+    while (!m_created.isEmpty()) {
+        QPointer<QObject> object = m_created.takeLast();
+        delete object.data();
+    }
 }
 
 ControllerFactory* ControllerFactory::standard()

@@ -1,7 +1,11 @@
 #ifndef CONTROLLERFACTORY_H
 #define CONTROLLERFACTORY_H
 
+#include <QList>
+#include <QPointer>
+
 class Ui_MainUI;
+class QObject;
 class QSerialPort;
 
 class Discovery;
@@ -45,8 +49,23 @@ public:
     virtual FirmwareUpdate* createFirmwareUpdate(Ui_MainUI* ui);
     virtual EdidPlus* createEdidPlus(Ui_MainUI* ui, QSerialPort* port);
 
+    // Deletes what this factory created, newest first. The window calls it when it is destroyed,
+    // after the event loop has ended, so every controller closes its links before the process
+    // exits. A factory whose controllers are owned elsewhere (test doubles) deletes nothing here.
+    virtual void disposeControllers();
+
     // The factory of the running program: creates the real controllers.
     static ControllerFactory* standard();
+
+protected:
+    template <typename T> T* track(T* object)
+    {
+        m_created.append(object);
+        return object;
+    }
+
+private:
+    QList<QPointer<QObject>> m_created;
 };
 
 #endif // CONTROLLERFACTORY_H

@@ -209,6 +209,15 @@ MainWindow::MainWindow(QWidget* parent, ControllerFactory* controllerFactory)
 
 MainWindow::~MainWindow()
 {
+    // The controllers have lived for the whole run; now that the event loop is over they go
+    // first, while the widgets they drive still exist.
+    factory->disposeControllers();
+    // A version download still running at exit is dropped with its half-written file.
+    if (appXmlReply) {
+        appXmlReply->disconnect(this);
+        appXmlReply->abort();
+    }
+    delete appXmlFile;
     delete ui;
 }
 

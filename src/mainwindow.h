@@ -10,7 +10,9 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPalette>
+#include <QSharedPointer>
 #include <QString>
+#include <QStringList>
 
 class Ui_MainUI;
 class ControllerFactory;
@@ -34,12 +36,34 @@ class QToolButton;
 class QDockWidget;
 class QTimer;
 class QFile;
+class QAbstractButton;
 
 // One entry of the supported-product list: a model name and whether a unit of that model was
 // listed in the current drop-down fill.
 struct NamedFlag {
     QString name;
     bool connected = false;
+};
+
+// A discovered Ethernet unit as the hub keeps it: the window's own copy of the record, shared by
+// the lists and the drop-down map that refer to it. Discovery may free its records at any later
+// scan; these copies live as long as something here refers to them. Reads like a `_Device*`.
+// Controllers are never handed these copies: the hub looks the unit up again by MAC.
+class EthernetUnit
+{
+public:
+    EthernetUnit() = default;
+    explicit EthernetUnit(const _Device& unit)
+        : d(QSharedPointer<_Device>::create(unit))
+    {
+    }
+
+    operator _Device*() const { return d.data(); }
+    _Device* operator->() const { return d.data(); }
+    QString mac() const { return d ? macToString(d.data()) : QString(); }
+
+private:
+    QSharedPointer<_Device> d;
 };
 
 // The main window: the form, one controller per device family, the product drop-down over all of
@@ -114,6 +138,26 @@ protected:
     // The "EDID Summary" dock.
     void createSummaryWindow();
 
+    // Product list refresh and the product drop-down.
+    bool productListChanged();
+    void reviveDropdownState();
+    void populateProductDropdown();
+    void resetSupportedProductList();
+
+    // Page sets of the "Configure" tab: each puts its family's pages into ConfiguratorTabs.
+    void showHdmiEdidToolControls();
+    void showDisplayPortEdidToolControls();
+    void showHDBaseTControls(bool noEdidPage, bool statusEnabled);
+    void showCALTORControls(bool enabled);
+    void showSAVRANOControls(bool enabled, bool noEdidPage);
+    void showGenericControls();
+    void showScalerControls();
+    void showIpProductControls(bool enabled);
+    void showUpdateOnlyControls();
+    void showBORLUNEControls(bool enabled, bool noEdidPage);
+    void showSplitterControls();
+    void showNORRITHControls(bool enabled);
+
     ControllerFactory* factory = nullptr;
 
     Ui_MainUI* ui = nullptr;
@@ -144,8 +188,8 @@ protected:
     QHash<int, Device> hdbaseTMap;
     QList<Device> converterList, converterListOld;
     QHash<int, Device> converterMap;
-    QList<_Device*> ipProductList, ipProductListOld;
-    QHash<int, _Device*> ipProductMap;
+    QList<EthernetUnit> ipProductList, ipProductListOld;
+    QHash<int, EthernetUnit> ipProductMap;
     QToolButton* diffButton = nullptr;
     QToolButton* saveTextButton = nullptr;
     QDockWidget* summaryDock = nullptr;
@@ -178,6 +222,43 @@ protected:
     QString lastProductText;
 
 private:
+    // The refresh and the drop-down update wait for devices with the event loop running, so a
+    // request may arrive while one of them is under way; it is queued and run afterwards.
+    enum HubWork { RefreshWork = 1, DropdownWork = 2 };
+    void runHubWork(HubWork work);
+    void runRefresh();
+    void runDropdownUpdate();
+    void showDisconnectedAlert();
+    void clearDisconnectedAlert();
+    void rebindIpProductMap();
+    _Device* discoveredUnit(const QString& macText) const;
+
+    // Product selection.
+    bool takeUpListedUnit(int index, const QString& text);
+    bool takeUpEthernetUnit(const EthernetUnit& unit);
+    bool takeUpUnitByText(const QString& text);
+    bool takeUpSerialOnlyUnit(const QString& model);
+    void showProductNotConnected(const QString& text);
+
+    // Page-set building blocks.
+    struct ConfigPage {
+        QWidget* page;
+        QString title;
+    };
+    enum PageSetLook { KeepLook, SelectedTabStyle, EnableTabs };
+    void setPageSet(const QList<ConfigPage>& pages, PageSetLook look);
+    ConfigPage manageEdidPage() const;
+    void showScalerFamilyControls(bool borlune, bool enabled, bool noEdidPage);
+    void rewire(QAbstractButton* button, const char* slot);
+    void rebuildEdidSourceList(const QStringList& entries);
+    QStringList comPortNames() const;
+    bool askComPort(bool listDialog);
+
+    bool hubBusy = false;
+    int hubWorkPending = 0;
+    bool statusAlertShown = false;
+    QPalette statusPaletteBeforeAlert;
+
     void startApplicationXmlGet(const QUrl& url);
     void finishApplicationXmlDownload(bool failed);
     int appXmlRedirects = 0;

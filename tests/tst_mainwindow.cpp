@@ -25,6 +25,8 @@ public:
     using MainWindow::dropdownPending;
     using MainWindow::dropdownTimer;
     using MainWindow::scalerMap;
+    using MainWindow::scaler;
+    using MainWindow::edidPlus;
     using MainWindow::lunmoraMap;
     using MainWindow::summaryDock;
     using MainWindow::summaryVisible;
@@ -47,6 +49,9 @@ private:
         Ui_MainUI* ui() const { return window->form(); }
     };
 
+    // One window for the checks that only look; tests that change the window build their own.
+    QScopedPointer<Fixture> shared;
+
 private slots:
     void initTestCase()
     {
@@ -54,12 +59,17 @@ private slots:
         // No server: every download fails at once on a closed port of this machine.
         Endpoints::setServer(QStringLiteral("http://127.0.0.1:9"));
         scope.reset(new ScriptedDialogs::Scope(dialogs));
+        shared.reset(new Fixture);
     }
-    void cleanupTestCase() { Endpoints::setServer(QString()); }
+    void cleanupTestCase()
+    {
+        shared.reset();
+        Endpoints::setServer(QString());
+    }
 
     void controllersAreCreatedInOrder()
     {
-        Fixture f;
+        Fixture& f = *shared;
         QCOMPARE(f.factory.log.callsTo(QStringLiteral("ControllerFactory")),
                  (QStringList{"ControllerFactory::createSerialPort()", "ControllerFactory::createDiscovery()",
                               "ControllerFactory::createScaler()", "ControllerFactory::createOstrand()",
@@ -69,6 +79,22 @@ private slots:
                               "ControllerFactory::createFirmwareUpdate()", "ControllerFactory::createEdidPlus()"}));
         // The summary text view goes to the EDID tools once.
         QCOMPARE(f.factory.log.count(QStringLiteral("EdidPlus::forwardIndexA(QTextEdit)")), 1);
+    }
+
+    // The real controllers are released with the window, so nothing of theirs outlives the run
+    // (the leak checker of the sanitizer build fails the test otherwise).
+    void realControllersAreReleasedWithTheWindow()
+    {
+        QPointer<QObject> scaler;
+        QPointer<QObject> edidTools;
+        {
+            TestableWindow window(nullptr);
+            scaler = window.scaler;
+            edidTools = window.edidPlus;
+            QVERIFY(scaler && edidTools);
+        }
+        QVERIFY(!scaler);
+        QVERIFY(!edidTools);
     }
 
     void connections_data()
@@ -117,7 +143,7 @@ private slots:
     {
         QFETCH(QString, sender);
         QFETCH(QString, connection);
-        Fixture f;
+        Fixture& f = *shared;
         RecordingControllerFactory& c = f.factory;
         const QHash<QString, QObject*> named{
             {"@updateTabControl", c.updateTabControl}, {"@tableSelection", f.ui()->tableWidget->selectionModel()},
@@ -133,7 +159,7 @@ private slots:
 
     void startState()
     {
-        Fixture f;
+        Fixture& f = *shared;
         Ui_MainUI* ui = f.ui();
         QCOMPARE(f.window->windowTitle(), QStringLiteral("Velmo Plexa-T v2.8.7"));
         QCOMPARE(ui->tabWidget->currentIndex(), 0);
@@ -222,7 +248,8 @@ private slots:
             b->setIconSize(QSize(40, 40));
             b->resize(b->width() + 7, b->height() + 3);
             QApplication::sendPostedEvents();
-            QCoreApplication::sendEvent(b, new QResizeEvent(b->size(), QSize())); // direct, like a layout
+            QResizeEvent resize(b->size(), QSize()); // delivered directly, as a layout does
+            QCoreApplication::sendEvent(b, &resize);
             QCOMPARE(b->iconSize(), QSize(16, 16));
             QCOMPARE(b->font().pointSize(), b == f.ui()->undoEDIDAll ? 6 : 7);
         }
