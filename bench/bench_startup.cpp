@@ -22,8 +22,20 @@ struct Run {
     long rssKb = -1;
 };
 
+// A home with the statistics question already answered (no), so nothing modal stands before the
+// first paint.
+void prepareHome(const QString& home)
+{
+    QDir().mkpath(home + QStringLiteral("/VelmoPlexaT"));
+    QFile stat(home + QStringLiteral("/VelmoPlexaT/VelmoPlexa-T-Stat.xml"));
+    if (stat.open(QIODevice::WriteOnly))
+        stat.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE Info>\n<DataSheet>\n"
+                   "    <acceptance>no</acceptance>\n</DataSheet>\n");
+}
+
 QProcessEnvironment environment(const QString& home, const QString& mode)
 {
+    prepareHome(home);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HOME"), home);
     env.insert(QStringLiteral("PLEXA_SERVER"), QStringLiteral("http://127.0.0.1:9"));
