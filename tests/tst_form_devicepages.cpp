@@ -2,6 +2,7 @@
 // the widgets their controllers address, where they sit, their item lists (whose indexes are the
 // device's codes) and the states they start in.
 #include "plexatest.h"
+#include "formtestutil.h"
 #include "resources.h"
 #include "ui_mainui.h"
 
@@ -27,13 +28,6 @@ private:
     QMainWindow window;
     Ui_MainUI ui;
 
-    static QString parentName(const QWidget* w)
-    {
-        const QWidget* parent = w->parentWidget();
-        if (parent && parent->objectName() == QLatin1String("qt_tabwidget_stackedwidget"))
-            parent = parent->parentWidget();
-        return parent ? parent->objectName() : QString();
-    }
 
     static QString textOf(const QWidget* w)
     {
@@ -186,7 +180,7 @@ private slots:
         auto* w = window.findChild<QWidget*>(name);
         QVERIFY2(w, qPrintable(name));
         QCOMPARE(QString(w->metaObject()->className()), className);
-        QCOMPARE(TestFormDevicePages::parentName(w), parentName);
+        QCOMPARE(::parentName(w), parentName);
         if (geometry.isValid())
             QCOMPARE(w->geometry(), geometry);
         QCOMPARE(textOf(w), text);

@@ -2,6 +2,7 @@
 // window address, where they sit, and the state they start in (settings fields locked until a
 // device row is picked).
 #include "plexatest.h"
+#include "formtestutil.h"
 #include "resources.h"
 #include "ui_mainui.h"
 
@@ -25,13 +26,6 @@ private:
     QMainWindow window;
     Ui_MainUI ui;
 
-    static QString parentName(const QWidget* w)
-    {
-        const QWidget* parent = w->parentWidget();
-        if (parent && parent->objectName() == QLatin1String("qt_tabwidget_stackedwidget"))
-            parent = parent->parentWidget();
-        return parent ? parent->objectName() : QString();
-    }
 
 private slots:
     void initTestCase()

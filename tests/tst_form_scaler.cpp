@@ -4,6 +4,7 @@
 // application style sheet.
 #include "appfonts.h"
 #include "plexatest.h"
+#include "formtestutil.h"
 #include "resources.h"
 #include "ui_mainui.h"
 
@@ -113,13 +114,6 @@ QString pageOf(const QObject* o)
     return QString();
 }
 
-QString parentName(const QWidget* w)
-{
-    const QWidget* p = w->parentWidget();
-    if (p && p->objectName() == QLatin1String("qt_tabwidget_stackedwidget"))
-        p = p->parentWidget();
-    return p ? p->objectName() : QString();
-}
 
 QString caption(const QWidget* w)
 {

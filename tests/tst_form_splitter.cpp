@@ -4,6 +4,7 @@
 // application style sheet.
 #include "appfonts.h"
 #include "plexatest.h"
+#include "formtestutil.h"
 #include "resources.h"
 #include "ui_mainui.h"
 
@@ -406,13 +407,6 @@ const QStringList kHdcpFrames{"inputHdcpFrame", "outputHdcpFrame", "outputHdcpFr
                               "outputHdcpFrame_4", "outputHdcpFrame_5", "outputHdcpFrame_6",
                               "outputHdcpFrame_7", "outputHdcpFrame_8"};
 
-QString parentName(const QWidget* w)
-{
-    const QWidget* p = w->parentWidget();
-    if (p && p->objectName() == QLatin1String("qt_tabwidget_stackedwidget"))
-        p = p->parentWidget();
-    return p ? p->objectName() : QString();
-}
 
 QString caption(const QWidget* w)
 {

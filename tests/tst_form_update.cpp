@@ -2,6 +2,7 @@
 // update controller address, where they sit, what they say and the state they start in.
 #include "appfonts.h"
 #include "plexatest.h"
+#include "formtestutil.h"
 #include "resources.h"
 #include "ui_mainui.h"
 
@@ -17,16 +18,6 @@
 
 namespace {
 
-QString parentName(const QWidget* w)
-{
-    const QWidget* p = w->parentWidget();
-    if (!p)
-        return QString();
-    // Pages of a tab widget sit in its internal stack: name the tab widget instead.
-    if (p->objectName() == QLatin1String("qt_tabwidget_stackedwidget"))
-        p = p->parentWidget();
-    return p->objectName();
-}
 
 // The caption the user reads on a widget: a label's or button's text, a group box's title,
 // a line edit's contents.
