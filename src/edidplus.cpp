@@ -6,7 +6,7 @@
 EdidPlus::EdidPlus(Ui_MainUI* ui, QSerialPort* port)
     : EdidPlus(ui, new SorvaneInterface(ui, port), NoSetup())
 {
-    m_edidManagement = new EdidManagement(ui);
+    m_edidManagement = new EdidManagement(ui, &monitorList);
 }
 
 EdidPlus::EdidPlus(Ui_MainUI* ui, SorvaneInterface* sorvane, NoSetup)

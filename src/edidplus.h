@@ -3,6 +3,7 @@
 
 #include "controllerfactory.h"
 #include "device.h"
+#include "edidentry.h"
 
 #include <QList>
 #include <QWidget>
@@ -53,6 +54,7 @@ protected:
     Ui_MainUI* ui = nullptr;
 
 private:
+    QList<EdidEntry> monitorList;
     SorvaneInterface* m_sorvaneInterface = nullptr;
     EdidManagement* m_edidManagement = nullptr;
 };

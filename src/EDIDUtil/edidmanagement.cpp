@@ -1,10 +1,11 @@
 // Placeholder: a later change replaces this skeleton with the real EDID editor.
 #include "edidmanagement.h"
 
-EdidManagement::EdidManagement(Ui_MainUI* ui)
+EdidManagement::EdidManagement(Ui_MainUI* ui, QList<EdidEntry>* monitorList)
     : QWidget(nullptr)
     , ui(ui)
 {
+    Q_UNUSED(monitorList)
 }
 
 EdidManagement::~EdidManagement() = default;

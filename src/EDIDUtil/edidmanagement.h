@@ -1,6 +1,9 @@
 #ifndef EDIDMANAGEMENT_H
 #define EDIDMANAGEMENT_H
 
+#include "edidentry.h"
+
+#include <QList>
 #include <QModelIndex>
 #include <QString>
 #include <QWidget>
@@ -14,7 +17,8 @@ class EdidManagement : public QWidget
     Q_OBJECT
 
 public:
-    explicit EdidManagement(Ui_MainUI* ui);
+    // monitorList: the viewer's list of monitor EDIDs; not used by the editor, not owned.
+    EdidManagement(Ui_MainUI* ui, QList<EdidEntry>* monitorList);
     ~EdidManagement() override;
 
     // The view that receives the description of the current EDID; not owned.
