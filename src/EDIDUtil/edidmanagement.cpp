@@ -1,4 +1,4 @@
-// Placeholder: a later change replaces this skeleton with the real EDID editor.
+// Placeholder: the EDID editor's core (construction, page state, files, edit mode, undo).
 #include "edidmanagement.h"
 
 EdidManagement::EdidManagement(Ui_MainUI* ui, QList<EdidEntry>* monitorList)
@@ -10,142 +10,119 @@ EdidManagement::EdidManagement(Ui_MainUI* ui, QList<EdidEntry>* monitorList)
 
 EdidManagement::~EdidManagement() = default;
 
-void EdidManagement::setTextEdit(QTextEdit* text)
+void EdidManagement::setTextEdit(QTextEdit* view)
 {
-    m_textEdit = text;
+    descriptionView = view;
 }
 
-void EdidManagement::saveEDID() {}
-
-void EdidManagement::editEDID() {}
-
-void EdidManagement::undoEDID() {}
-
-void EdidManagement::undoEDIDAll() {}
-
-void EdidManagement::managementTabChanged(int index)
+void EdidManagement::setDiffMode(bool on)
 {
-    Q_UNUSED(index)
+    Q_UNUSED(on)
 }
 
-void EdidManagement::videoInterfaceChanged() {}
-
-void EdidManagement::digitalVideoInterfaceChanged() {}
-
-void EdidManagement::edidSizeChanged(bool is128)
-{
-    Q_UNUSED(is128)
-}
-
-void EdidManagement::edidFileEdited() {}
-
-void EdidManagement::addTimingToEDID(QString name)
+void EdidManagement::displayEDID(QString name)
 {
     Q_UNUSED(name)
 }
 
-void EdidManagement::createYourOwnTiming() {}
-
-void EdidManagement::moveUp() {}
-
-void EdidManagement::moveDown() {}
-
-void EdidManagement::editTiming() {}
-
-void EdidManagement::removeTiming() {}
-
-void EdidManagement::clearTimingTable() {}
-
-void EdidManagement::horizontalPixelsChanged(QString text)
+void EdidManagement::importEDID()
 {
-    Q_UNUSED(text)
 }
 
-void EdidManagement::verticalLinesChanged(QString text)
+void EdidManagement::refreshEditView()
 {
-    Q_UNUSED(text)
 }
 
-void EdidManagement::refreshRateChanged(QString text)
+void EdidManagement::showDiff()
 {
-    Q_UNUSED(text)
 }
 
-void EdidManagement::scanTypeChanged(QString text)
+void EdidManagement::setEDIDText()
 {
-    Q_UNUSED(text)
 }
 
-void EdidManagement::timingRowChanged(QModelIndex current, QModelIndex previous)
+void EdidManagement::updateEDID()
 {
-    Q_UNUSED(current)
-    Q_UNUSED(previous)
 }
 
-void EdidManagement::clickHandlerColorDepth() {}
-
-void EdidManagement::checkColorDepthDropdowns() {}
-
-void EdidManagement::maxTMDSOptionChanged(bool automatic)
+void EdidManagement::initNewEDID()
 {
-    Q_UNUSED(automatic)
 }
 
-void EdidManagement::chromaticitySelected(int index)
+void EdidManagement::parseEDID()
 {
-    Q_UNUSED(index)
 }
 
-void EdidManagement::storeChromaticity() {}
-
-void EdidManagement::removeChromaticity() {}
-
-void EdidManagement::chromaticityValueChanged() {}
-
-void EdidManagement::audioSettingChanged(bool basicAudio)
+void EdidManagement::clearEDID()
 {
-    Q_UNUSED(basicAudio)
 }
 
-void EdidManagement::addAudioToEDID(QString name)
+void EdidManagement::refreshEDID()
 {
-    Q_UNUSED(name)
 }
 
-void EdidManagement::createYourOwnAudioFormat() {}
-
-void EdidManagement::editAudio() {}
-
-void EdidManagement::removeAudio() {}
-
-void EdidManagement::clearAudioTable() {}
-
-void EdidManagement::audioFormatRowChanged(QModelIndex current, QModelIndex previous)
+void EdidManagement::resetHistory()
 {
-    Q_UNUSED(current)
-    Q_UNUSED(previous)
 }
 
-void EdidManagement::speakerAllocChanged(bool checked)
+void EdidManagement::enableEditButtons(bool enabled)
+{
+    Q_UNUSED(enabled)
+}
+
+void EdidManagement::resetParsedLists()
+{
+}
+
+void EdidManagement::saveEDID()
+{
+}
+
+void EdidManagement::editEDID()
+{
+}
+
+void EdidManagement::videoInterfaceChanged()
+{
+}
+
+void EdidManagement::digitalVideoInterfaceChanged()
+{
+}
+
+void EdidManagement::edidSizeChanged(bool oneBlock)
+{
+    Q_UNUSED(oneBlock)
+}
+
+void EdidManagement::edidFileEdited()
+{
+}
+
+void EdidManagement::managementTabChanged(int tabIndex)
+{
+    Q_UNUSED(tabIndex)
+}
+
+void EdidManagement::enable420CapabilityMap(bool setTo)
+{
+    Q_UNUSED(setTo)
+}
+
+void EdidManagement::enable420VideoBlock(bool setTo)
+{
+    Q_UNUSED(setTo)
+}
+
+void EdidManagement::enableHDRChanged(bool checked)
 {
     Q_UNUSED(checked)
 }
 
-void EdidManagement::threeDOptionChanged(bool present)
+void EdidManagement::undoEDID()
 {
-    Q_UNUSED(present)
 }
 
-void EdidManagement::vic3DdropdownIndexChanged(int index)
+void EdidManagement::undoEDIDAll()
 {
-    Q_UNUSED(index)
-}
-
-void EdidManagement::threeDTxFormatToggled() {}
-
-void EdidManagement::vicMaskToggled() {}
-
-void EdidManagement::enableHDRChanged(bool enabled)
-{
-    Q_UNUSED(enabled)
 }
