@@ -17,6 +17,9 @@ PACKAGES=(
   xvfb xauth
   # real peers the tests talk to
   lrzsz edid-decode tftp-hpa zip unzip gzip binutils python3 iproute2
+  python3-diff-match-patch
+  # the EDID decoder's fuzz test (libFuzzer and the sanitizer runtimes come with clang's runtime)
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -234,6 +234,8 @@ void TestEdidDecode::establishedAndStandardTimings_data()
     QTest::newRow("std 81 80") << EdidBuilder().set(38, {0x81, 0x80}).build() << "  1280x1024@60Hz" << "1280x1024p @ 60Hz" << false;
     QTest::newRow("std 16:10 is not Red Blank") << EdidBuilder().set(38, {0xA9, 0x00}).build() << "  1600x1000@60Hz" << "" << false;
     QTest::newRow("std 1440x900") << EdidBuilder().set(38, {0x95, 0x00}).build() << "  1440x900@60Hz" << "1440x900p @ 60Hz" << false;
+    // Generated at 69.2 Hz (the CVT clock step), but listed at the rate the EDID names.
+    QTest::newRow("std 640x400@70 keeps 70 Hz") << EdidBuilder().set(38, {0x31, 0x0A}).build() << "  640x400@70Hz" << "" << false;
 }
 
 void TestEdidDecode::establishedAndStandardTimings()
@@ -247,10 +249,12 @@ void TestEdidDecode::establishedAndStandardTimings()
     QCOMPARE(d.state.timings.size(), 1);
     const Timing& t = d.state.timings.first();
     QCOMPARE(t.ip, interlaced);
-    if (name.isEmpty())
+    if (name.isEmpty()) {
         QCOMPARE(t.type, QStringLiteral("Custom"));
-    else
+        QCOMPARE(QStringLiteral("@%1Hz").arg(t.fieldRate), line.mid(line.indexOf(QLatin1Char('@'))));
+    } else {
         QCOMPARE(t.name, name);
+    }
 }
 
 void TestEdidDecode::detailedTimingCustom()
@@ -276,14 +280,20 @@ void TestEdidDecode::detailedTimingCustom()
     QVERIFY(text.contains("Detailed timing 1 (Preferred):\n  Pixel clock:     148.500 MHz\n"));
     QVERIFY(text.contains("    Frequency:     67.5\n"));
 
-    // Borders count in the line rate: 1920 + 2 x 8 + 280 = 2216 pixels per line.
+    // The blanking includes the borders: they leave the line and the rates alone and shorten
+    // the back porches (280 - 88 - 44 - 2 x 8 and 45 - 4 - 5 - 2 x 4).
     QList<int> bordered = dtd1080p;
     bordered[15] = 8;
     bordered[16] = 4;
     s = EdidState();
     decodeEdid(withDtd(bordered).build(), context, &s);
-    QCOMPARE(s.timings.first().hTotal, 2216);
-    QVERIFY(qAbs(s.timings.first().hFreq - 148500.0 / 2216) < 1e-9);
+    const Timing& b = s.timings.first();
+    QCOMPARE(b.hTotal, 2200);
+    QCOMPARE(b.vTotal, 1125);
+    QCOMPARE(b.hBack, 132);
+    QCOMPARE(b.vBack, 28);
+    QCOMPARE(b.hFreq, 67.5);
+    QCOMPARE(b.fieldRate, 60);
 
     // Numbering runs through both blocks; only the first is preferred.
     QByteArray two = withDtd(dtd1080p).build();
@@ -414,6 +424,13 @@ void TestEdidDecode::videoBlockAndSpeakers()
     QVERIFY(d.state.speakerFL && d.state.speakerFR && d.state.speakerLFE && d.state.speakerRL && d.state.speakerRR);
     QVERIFY(!d.state.speakerFC && d.state.speakerFCH && d.state.speakerFLH);
     QVERIFY(d.text.contains("  Rear Left/Right\n  Low Frequency Effects\n  Front Left/Right\n  Front Center High\n"));
+
+    // A VIC listed twice, first with the native bit: its one row stays native, so saving keeps
+    // the monitor's native format.
+    const Decoded twice = decode(EdidBuilder().cea().dataBlock(2, {0x90, 0x04, 0x10}).build());
+    QCOMPARE(twice.state.timings.size(), 2);
+    QVERIFY(twice.state.timings.first().native);
+    QVERIFY(!twice.state.timings.last().native);
 }
 
 void TestEdidDecode::hdmiVsdb()

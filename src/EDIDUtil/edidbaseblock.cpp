@@ -278,6 +278,8 @@ void EdidDecoder::parseEstablishedTimings()
 void EdidDecoder::parseStandardTimings()
 {
     append(QStringLiteral("Standard timings supported:\n"));
+    if (m_state)
+        m_state->standardTimingBytes = m_bytes.mid(38, 16);
     for (int i = 0; i < 8; ++i) {
         const int b1 = at(38 + 2 * i);
         const int b2 = at(39 + 2 * i);

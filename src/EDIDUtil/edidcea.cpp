@@ -77,6 +77,15 @@ void EdidDecoder::parseCeaExtension()
     if (validOffset) {
         for (int p = 128 + d; p + 18 <= 255 && (at(p) != 0 || at(p + 1) != 0); p += 18)
             parseEighteenByteDescriptor(p, 1);
+        // Display descriptors after the detailed timings are not decoded; they are kept for
+        // writing back.
+        int q = 128 + d;
+        while (q + 18 <= 255 && (at(q) != 0 || at(q + 1) != 0))
+            q += 18;
+        for (; m_state && q + 18 <= 255 && at(q) == 0 && at(q + 1) == 0 && at(q + 2) == 0
+                 && m_bytes.mid(q, 18).count('\0') < 18;
+             q += 18)
+            m_state->otherDescriptors.append({1, m_bytes.mid(q, 18)});
     }
     if (m_state) {
         m_state->videoBlockVics = m_allSvds;

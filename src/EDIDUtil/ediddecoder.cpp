@@ -10,9 +10,21 @@
 namespace {
 const char kHeader[8] = {0x00, char(0xFF), char(0xFF), char(0xFF), char(0xFF), char(0xFF), char(0xFF), 0x00};
 
+const char kHexDigits[] = "0123456789ABCDEF";
+
+// Appends a byte as two upper-case hexadecimal digits. The hex dump and the block map write a few
+// hundred bytes per EDID, so they append characters rather than format each byte.
+void appendHexByte(QString* t, int b)
+{
+    *t += QLatin1Char(kHexDigits[(b >> 4) & 0x0F]);
+    *t += QLatin1Char(kHexDigits[b & 0x0F]);
+}
+
 QString hexByte(int b)
 {
-    return QStringLiteral("%1").arg(b & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
+    QString t;
+    appendHexByte(&t, b);
+    return t;
 }
 
 // Reduced ratios are compared by cross-multiplying, so 16:10 and 8:5 are the same ratio.
@@ -57,6 +69,7 @@ int EdidDecoder::at(int i) const
 
 QString EdidDecoder::run()
 {
+    m_text.reserve(12288); // a long description is some 8000 characters
     append(edidHexDump(m_bytes));
     append(edidBlockMap(m_bytes));
     parseBaseBlock();
@@ -87,6 +100,7 @@ QString EdidDecoder::run()
         m_state->minHRate = r.minHRate;
         m_state->maxHRate = r.maxHRate;
         m_state->maxPixelClock = r.maxPixelClock;
+        m_state->rememberOrigin(m_bytes);
     }
     return m_text;
 }
@@ -124,7 +138,7 @@ const Timing* EdidDecoder::findCeaTiming(int vic) const
     if (!m_context.timings)
         return nullptr;
     for (const Timing& t : m_context.timings->timings) {
-        if (t.type == TIMING_TYPE_CEA && t.vic == vic)
+        if (t.vic == vic && t.type == TIMING_TYPE_CEA)
             return &t;
     }
     return nullptr;
@@ -151,10 +165,11 @@ Timing EdidDecoder::findVesaTiming(int h, int v, int rate, bool interlaced, int 
     // blanking (1600x900 at 60 Hz) is still that DMT.
     for (int pass = 0; m_context.timings && pass < (established ? 1 : 2); ++pass) {
         for (const Timing& c : m_context.timings->timings) {
+            // The sizes first: they rule out nearly every entry without looking at a text.
+            if (c.hActive != h || c.ip != interlaced || (interlaced ? c.vActive * 2 : c.vActive) != v)
+                continue;
             if (established ? c.type != TIMING_TYPE_VESA
                             : (pass == 0) == c.name.contains(QLatin1String("Red Blank")))
-                continue;
-            if (c.hActive != h || c.ip != interlaced || (interlaced ? c.vActive * 2 : c.vActive) != v)
                 continue;
             if (c.hAspect != 0 && !sameRatio(c.hAspect, c.vAspect, hAspect, vAspect))
                 continue;
@@ -168,7 +183,12 @@ Timing EdidDecoder::findVesaTiming(int h, int v, int rate, bool interlaced, int 
                 return c;
         }
     }
-    return computeTiming(h, v, interlaced ? rate / 2.0 : rate, false, interlaced, false);
+    // The generated timing keeps the rate the EDID names: the CVT clock steps of 0.25 MHz can
+    // put its exact rate just below (640x400 at 70 Hz comes out at 69.2 Hz), and the row's rate
+    // is what a standard timing is written back with.
+    Timing t = computeTiming(h, v, interlaced ? rate / 2.0 : rate, false, interlaced, false);
+    t.fieldRate = rate;
+    return t;
 }
 
 void EdidDecoder::addTiming(const Timing& t)
@@ -181,25 +201,45 @@ void EdidDecoder::addTiming(const Timing& t)
 
 QString edidHexDump(const QByteArray& bytes)
 {
-    QString t = QStringLiteral("   | 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F\n"
-                               "---+-------------------------------------------------\n");
+    QString t;
+    t.reserve(110 + bytes.size() / 16 * 56 + 64);
+    t += QLatin1String("   | 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F\n"
+                       "---+-------------------------------------------------\n");
     for (int i = 0; i < bytes.size(); ++i) {
-        if (i % 16 == 0)
-            t += QString::number(i / 16, 16).toUpper() + QStringLiteral("0 | ");
-        t += hexByte(quint8(bytes.at(i))) + QLatin1Char(' ');
+        if (i % 16 == 0) {
+            // The row number in hexadecimal without leading zeros, then its 0.
+            const int row = i / 16;
+            int shift = 0;
+            while (row >> (shift + 4))
+                shift += 4;
+            for (; shift >= 0; shift -= 4)
+                t += QLatin1Char(kHexDigits[(row >> shift) & 0x0F]);
+            t += QLatin1String("0 | ");
+        }
+        appendHexByte(&t, quint8(bytes.at(i)));
+        t += QLatin1Char(' ');
         if (i % 16 == 15)
             t += QLatin1Char('\n');
     }
-    return t + QLatin1Char('\n');
+    t += QLatin1Char('\n');
+    return t;
 }
 
 namespace {
 QString blockMapRow(const QString& label, const QByteArray& data, int first, int last, int width)
 {
-    QString row = label + QLatin1Char(':') + QString(qMax(0, width - label.size()), QLatin1Char(' '));
-    for (int i = first; i <= last; ++i)
-        row += hexByte(i < data.size() ? quint8(data.at(i)) : 0) + QLatin1Char(' ');
-    return row + QLatin1Char('\n');
+    QString row;
+    row.reserve(label.size() + 1 + qMax(0, width - label.size()) + 3 * qMax(0, last - first + 1) + 1);
+    row += label;
+    row += QLatin1Char(':');
+    for (int k = label.size(); k < width; ++k)
+        row += QLatin1Char(' ');
+    for (int i = first; i <= last; ++i) {
+        appendHexByte(&row, i < data.size() ? quint8(data.at(i)) : 0);
+        row += QLatin1Char(' ');
+    }
+    row += QLatin1Char('\n');
+    return row;
 }
 } // namespace
 
@@ -215,6 +255,7 @@ QString edidBlockMap(const QByteArray& data)
                     {"descriptor 3", 90, 107}, {"descriptor 4", 108, 125}, {"extensions", 126, 126},
                     {"checksum", 127, 127}};
     QString t;
+    t.reserve(1600);
     for (const auto& r : baseRows)
         t += blockMapRow(QString::fromLatin1(r.label), data, r.first, r.last, 15);
     t += QLatin1Char('\n');

@@ -12,6 +12,8 @@ void EdidDecoder::parseEighteenByteDescriptor(int p, int block)
         parseMonitorDescriptor(p, block);
         return;
     }
+    if (m_state)
+        m_state->detailedTimingBytes.append(m_bytes.mid(p, 18));
 
     Timing t;
     t.pixelFreq = (at(p) | at(p + 1) << 8) / 100.0;
@@ -93,10 +95,16 @@ void EdidDecoder::parseEighteenByteDescriptor(int p, int block)
         t.hFreq = match->hFreq;
     } else {
         t.type = TIMING_TYPE_CUSTOM;
-        t.hBack = t.hBlank - t.hSync - t.hFront;
-        t.vBack = t.vBlank - t.vSync - t.vFront;
-        // Totals include the borders; a timing without pixels or lines gets rates of 0.
-        t.updateTotalsAndRates();
+        // A detailed timing's blanking includes both borders (VESA E-EDID): the porches and the
+        // sync lie between the borders, and a line is the active pixels plus the blanking. A
+        // timing without pixels or lines gets rates of 0.
+        t.hBack = t.hBlank - t.hSync - t.hFront - 2 * t.hBorder;
+        t.vBack = t.vBlank - t.vSync - t.vFront - 2 * t.vBorder;
+        t.hTotal = t.hActive + t.hBlank;
+        t.vTotal = t.ip ? 2 * (t.vActive + t.vBlank) + 1 : t.vActive + t.vBlank;
+        t.hFreq = t.hTotal > 0 ? t.pixelFreq * 1000.0 / t.hTotal : 0.0;
+        const double lines = t.vActive + t.vBlank + (t.ip ? 0.5 : 0.0);
+        t.fieldRate = lines > 0 ? roundRate(t.hFreq * 1000.0 / lines) : 0;
     }
     if (m_state) {
         Timing row = t;
@@ -105,33 +113,48 @@ void EdidDecoder::parseEighteenByteDescriptor(int p, int block)
     }
     ++m_descriptorCount;
 
+    // One line per value, appended in place: this is the longest text of a decode.
+    QString d;
+    d.reserve(720);
+    auto line = [&d](QLatin1String label, const QString& value) {
+        d += label;
+        d += value;
+        d += QLatin1Char('\n');
+    };
+    auto number = [&line](QLatin1String label, int value) { line(label, QString::number(value)); };
     const QString positive = QStringLiteral("positive");
     const QString negative = QStringLiteral("negative");
-    append(QStringLiteral("Detailed timing %1%2:\n").arg(m_descriptorCount).arg(m_descriptorCount == 1 ? QStringLiteral(" (Preferred)") : QString())
-           + QStringLiteral("  Pixel clock:     %1 MHz\n").arg(QString::number(t.pixelFreq, 'f', 3))
-           + QStringLiteral("  Scan type:       %1\n").arg(t.ip ? QStringLiteral("interlaced") : QStringLiteral("progressive"))
-           + QStringLiteral("  Refresh rate:    %1\n").arg(t.fieldRate)
-           + QStringLiteral("  Horizontal\n")
-           + QStringLiteral("    Active pixels: %1\n").arg(t.hActive)
-           + QStringLiteral("    Total:         %1\n").arg(t.hTotal)
-           + QStringLiteral("    Blank:         %1\n").arg(t.hBlank)
-           + QStringLiteral("    Front:         %1\n").arg(t.hFront)
-           + QStringLiteral("    Sync:          %1\n").arg(t.hSync)
-           + QStringLiteral("    Back:          %1\n").arg(t.hBack)
-           + QStringLiteral("    Polarity:      %1\n").arg(t.hPol ? positive : negative)
-           + QStringLiteral("    Frequency:     %1\n").arg(QString::number(t.hFreq, 'g', 6))
-           + QStringLiteral("    Size(in mm):   %1\n").arg(t.hSize)
-           + QStringLiteral("    Border:        %1\n").arg(t.hBorder)
-           + QStringLiteral("  Vertical\n")
-           + QStringLiteral("    Active pixels: %1\n").arg(t.vActive)
-           + QStringLiteral("    Total:         %1\n").arg(t.vTotal)
-           + QStringLiteral("    Blank:         %1\n").arg(t.vBlank)
-           + QStringLiteral("    Front:         %1\n").arg(t.vFront)
-           + QStringLiteral("    Sync:          %1\n").arg(t.vSync)
-           + QStringLiteral("    Back:          %1\n").arg(t.vBack)
-           + QStringLiteral("    Polarity:      %1\n").arg(t.vPol ? positive : negative)
-           + QStringLiteral("    Size(in mm):   %1\n").arg(t.vSize)
-           + QStringLiteral("    Border:        %1\n\n").arg(t.vBorder));
+    d += QLatin1String("Detailed timing ");
+    d += QString::number(m_descriptorCount);
+    if (m_descriptorCount == 1)
+        d += QLatin1String(" (Preferred)");
+    d += QLatin1String(":\n");
+    line(QLatin1String("  Pixel clock:     "), QString::number(t.pixelFreq, 'f', 3) + QLatin1String(" MHz"));
+    line(QLatin1String("  Scan type:       "), t.ip ? QStringLiteral("interlaced") : QStringLiteral("progressive"));
+    number(QLatin1String("  Refresh rate:    "), t.fieldRate);
+    d += QLatin1String("  Horizontal\n");
+    number(QLatin1String("    Active pixels: "), t.hActive);
+    number(QLatin1String("    Total:         "), t.hTotal);
+    number(QLatin1String("    Blank:         "), t.hBlank);
+    number(QLatin1String("    Front:         "), t.hFront);
+    number(QLatin1String("    Sync:          "), t.hSync);
+    number(QLatin1String("    Back:          "), t.hBack);
+    line(QLatin1String("    Polarity:      "), t.hPol ? positive : negative);
+    line(QLatin1String("    Frequency:     "), QString::number(t.hFreq, 'g', 6));
+    number(QLatin1String("    Size(in mm):   "), t.hSize);
+    number(QLatin1String("    Border:        "), t.hBorder);
+    d += QLatin1String("  Vertical\n");
+    number(QLatin1String("    Active pixels: "), t.vActive);
+    number(QLatin1String("    Total:         "), t.vTotal);
+    number(QLatin1String("    Blank:         "), t.vBlank);
+    number(QLatin1String("    Front:         "), t.vFront);
+    number(QLatin1String("    Sync:          "), t.vSync);
+    number(QLatin1String("    Back:          "), t.vBack);
+    line(QLatin1String("    Polarity:      "), t.vPol ? positive : negative);
+    number(QLatin1String("    Size(in mm):   "), t.vSize);
+    number(QLatin1String("    Border:        "), t.vBorder);
+    d += QLatin1Char('\n');
+    append(d);
 }
 
 QString EdidDecoder::descriptorText(int start, int length) const
@@ -159,7 +182,12 @@ void EdidDecoder::parseMonitorDescriptor(int p, int block)
         raw.append(char(at(i)));
     bool kept = false;
     switch (tag) {
-    case 0x10: append(QStringLiteral("Dummy block\n")); break;
+    case 0x10:
+        // A dummy descriptor only fills an unused slot; the encoder writes one wherever a slot
+        // stays free, so keeping it would hold a slot a timing or the name may need.
+        append(QStringLiteral("Dummy block\n"));
+        kept = true;
+        break;
     case 0xF7:
         append(QStringLiteral("Established timings III\n"));
         if (m_state) {
@@ -199,6 +227,7 @@ void EdidDecoder::parseMonitorDescriptor(int p, int block)
         if (m_state) {
             m_state->monitorName = name;
             m_state->monitorNameSet = true;
+            m_state->monitorNameDescriptors.append(raw);
             kept = true;
         }
         append(QStringLiteral("Monitor name: %1\n").arg(name));

@@ -36,9 +36,11 @@ void addTiming(QList<Timing>* rows, int* dtdCount, const Timing& t)
         e.hdmiBlock = true;
     }
     if (t.videoBlock) {
+        // A VIC listed again without the native bit (a duplicate SVD, or the 4:2:0 video block)
+        // does not take back the native bit another of its SVDs gave it.
+        e.native = t.native || (e.videoBlock && e.vic == t.vic && e.native);
         e.vic = t.vic;
         e.videoBlock = true;
-        e.native = t.native;
     }
     e.subsampling = t.subsampling;
     if (t.dtd) {
@@ -174,6 +176,126 @@ DeepColourChoices deepColourChoices(const QList<Timing>& rows, double factor, in
             c.preselected = c.entries.size();
     }
     return c;
+}
+
+// ---- TMDS clock and 4:2:0 ------------------------------------------------------------------
+
+int tmdsClockFieldValue(const QString& text)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    return ok ? value : 0;
+}
+
+bool isTmds420Vic(int vic)
+{
+    switch (vic) {
+    case 96: case 97: case 101: case 102: case 106: case 107:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool shiftsTo420(const Timing& t, int maxTmdsClock)
+{
+    return maxTmdsClock < Tmds420Threshold && isTmds420Vic(t.vic);
+}
+
+QList<int> downgradeTo420(QList<Timing>* rows, int maxTmdsClock)
+{
+    QList<int> changed;
+    if (maxTmdsClock >= Tmds420Threshold)
+        return changed;
+    for (int row = 0; row < rows->size(); ++row) {
+        if (rows->at(row).subsampling == 2) {
+            (*rows)[row].subsampling = 1;
+            changed.append(row);
+        }
+    }
+    return changed;
+}
+
+// ---- Audio ----------------------------------------------------------------------------------
+
+AudioAddCheck checkAudioAdd(const QList<AudioFormat>& rows, const AudioFormat& format, bool replacing)
+{
+    if (!replacing && rows.size() >= MaxAudioFormats)
+        return AudioAddCheck::LimitReached;
+    if (rows.contains(format))
+        return AudioAddCheck::Duplicate;
+    return AudioAddCheck::Ok;
+}
+
+// ---- Speaker allocation -------------------------------------------------------------------
+
+QString speakerPartner(const QString& name)
+{
+    // Each pair is one bit of the speaker allocation payload.
+    static const char* const pairs[][2] = {
+        {"speakerFLH", "speakerFRH"}, {"speakerFLW", "speakerFRW"}, {"speakerFL", "speakerFR"},
+        {"speakerFLC", "speakerFRC"}, {"speakerRL", "speakerRR"},   {"speakerRLC", "speakerRRC"},
+    };
+    for (const auto& pair : pairs) {
+        if (name == QLatin1String(pair[0]))
+            return QLatin1String(pair[1]);
+        if (name == QLatin1String(pair[1]))
+            return QLatin1String(pair[0]);
+    }
+    return QString();
+}
+
+// ---- VIC slots and their 3D structures ------------------------------------------------------
+
+int vicOfSlotLabel(const QString& label)
+{
+    return label.split(QLatin1Char(' '), Qt::SkipEmptyParts).value(0).toInt();
+}
+
+int findVicSlot(const QStringList& labels, int vic)
+{
+    for (int i = 0; i < labels.size(); ++i) {
+        if (vicOfSlotLabel(labels.at(i)) == vic)
+            return i;
+    }
+    return -1;
+}
+
+int toggleVicMask(int threeDMask, int threeDStructureAll, int slot)
+{
+    int mask = threeDMask;
+    if (mask == -1)
+        mask = threeDStructureAll == -1 ? 0 : 0xFFFF;
+    if (slot < 0 || slot >= 16)
+        return mask & 0xFFFF;
+    return (mask ^ (1 << slot)) & 0xFFFF;
+}
+
+void removeVicSlot3D(int slot, int* threeDMask, std::array<int, 16>* structures, std::array<int, 16>* details)
+{
+    if (slot < 0 || slot >= 16)
+        return;
+    for (std::array<int, 16>* entries : {structures, details}) {
+        if (!entries)
+            continue;
+        for (int j = slot; j < 15; ++j)
+            (*entries)[size_t(j)] = (*entries)[size_t(j + 1)];
+        (*entries)[15] = 0;
+    }
+    if (threeDMask && *threeDMask != -1) {
+        const int below = *threeDMask & ((1 << slot) - 1);
+        const int above = (*threeDMask & 0xFFFF) >> (slot + 1);
+        *threeDMask = below | (above << slot);
+    }
+}
+
+void removeVicSlot(EdidState* s, int slot)
+{
+    if (slot < 0 || slot >= 16)
+        return;
+    if (slot < s->vicSlots.size())
+        s->vicSlots.removeAt(slot);
+    removeVicSlot3D(slot, &s->threeDMask, &s->vicThreeDStructures, &s->vicThreeDDetails);
 }
 
 } // namespace EdidRules

@@ -5,6 +5,10 @@
 #include "timing.h"
 
 #include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <array>
 
 // The editor's rules that both the decoder and the editor's slots apply, as pure functions over
 // plain values. The editor's slots call them on the state they read back from the form, the
@@ -14,6 +18,7 @@ namespace EdidRules {
 // The timing table's merge rule (the same as TimingModel::addTiming): a timing that the list
 // already holds (TimingModel::sameTiming) only adds where else it is listed; a new detailed
 // timing goes below the detailed timings already there, any other new timing to the end.
+// Unlike the model, a VIC's native bit, once given by one of its SVDs, stays.
 void addTiming(QList<Timing>* rows, int* dtdCount, const Timing& t);
 
 // Marks the rows whose VIC is one of `vics` as offering 4:4:4 and 4:2:0.
@@ -65,6 +70,54 @@ struct DeepColourChoices
     int preselected = 0; // 0: the prompt; k: entries[k - 1]
 };
 DeepColourChoices deepColourChoices(const QList<Timing>& rows, double factor, int maxTmds);
+
+// ---- TMDS clock and 4:2:0 ------------------------------------------------------------------
+
+// The value of the "max TMDS clock" field: a decimal integer in MHz; 0 when empty or not a number.
+int tmdsClockFieldValue(const QString& text);
+
+// Below this TMDS clock (MHz) the 4K timings at 50/60 Hz (VICs 96, 97, 101, 102, 106 and 107,
+// 594 MHz) cannot be carried as 4:4:4 and are offered as 4:2:0 only.
+constexpr int Tmds420Threshold = 590;
+bool isTmds420Vic(int vic);
+// Whether a timing added from the catalogue must become 4:2:0-only at this TMDS clock.
+bool shiftsTo420(const Timing& t, int maxTmdsClock);
+// Below the threshold every row that offers both 4:4:4 and 4:2:0 keeps 4:2:0 only. Returns the
+// rows that changed.
+QList<int> downgradeTo420(QList<Timing>* rows, int maxTmdsClock);
+
+// ---- Audio ----------------------------------------------------------------------------------
+
+// Ten short audio descriptors of three bytes fill the 31-byte payload of one data block.
+constexpr int MaxAudioFormats = 10;
+enum class AudioAddCheck { Ok, LimitReached, Duplicate };
+// Whether `format` may join the audio table `rows` as a new row. Replacing a row (`replacing`)
+// does not grow the table, so only the duplicate rule applies.
+AudioAddCheck checkAudioAdd(const QList<AudioFormat>& rows, const AudioFormat& format, bool replacing = false);
+
+// ---- Speaker allocation -------------------------------------------------------------------
+
+// The speaker toggle that shares one allocation bit with `name` (the form's object names, such
+// as "speakerFL" and "speakerFR"); empty for the speakers that stand alone.
+QString speakerPartner(const QString& name);
+
+// ---- VIC slots and their 3D structures ------------------------------------------------------
+
+// The VIC a slot's label starts with ("97  3840x2160p..."); 0 for an empty label.
+int vicOfSlotLabel(const QString& label);
+// The first slot whose label starts with `vic` (an empty slot counts as VIC 0); -1 when none.
+int findVicSlot(const QStringList& labels, int vic);
+
+// The 3D-capable-VIC mask after the user toggled slot `slot`. -1 ("the all-VIC structure applies
+// to every VIC") counts as all 16 bits when there is an all-VIC structure, else as none.
+int toggleVicMask(int threeDMask, int threeDStructureAll, int slot);
+
+// Frees slot `slot`: the slots after it move up one, and their per-VIC 3D structures, details
+// and 3D-capable mask bits move with them, so each VIC keeps its own 3D settings. A mask of -1
+// (every VIC) stays -1.
+void removeVicSlot3D(int slot, int* threeDMask, std::array<int, 16>* structures, std::array<int, 16>* details);
+// The same on a state, which also drops the slot from `vicSlots`.
+void removeVicSlot(EdidState* state, int slot);
 
 } // namespace EdidRules
 

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <array>
+#include <memory>
 
 // The EDID editor's state as plain values: what the decoder finds in an EDID (base block and the
 // first extension) and what the encoder writes back. Every choice the editor shows is one member
@@ -80,10 +81,13 @@ struct EdidState
     QList<Timing> timings;
     int dtdCount = 0;
     quint8 manufacturerTimings = 0; // byte 37 bits 6-0, kept
+    QByteArray standardTimingBytes; // bytes 38-53 as read: the codes of the standard timing rows
+    QList<QByteArray> detailedTimingBytes; // every detailed timing descriptor as read (18 bytes), in order
 
     // ---- 18-byte descriptors ---------------------------------------------------------------
     QString monitorName;
     bool monitorNameSet = false;
+    QList<QByteArray> monitorNameDescriptors; // every product name descriptor as read (18 bytes)
     QByteArray rangeLimitsDescriptor;       // 18 bytes of the range limits descriptor, kept
     QByteArray establishedTimings3;         // 6 bytes of an established timings III descriptor
     QList<QByteArray> cvtCodes;             // 3-byte CVT codes, in order
@@ -188,6 +192,22 @@ struct EdidState
     int minVRate = 0, maxVRate = 0;
     double minHRate = 0, maxHRate = 0;
     double maxPixelClock = 0;
+
+    // ---- Where the state came from -----------------------------------------------------------
+    // The EDID the decoder read (first two blocks) and the state it made of it. The encoder writes
+    // a part of the EDID back exactly as it came while the state still says the same about it,
+    // so loading and saving keep every byte the editor has no field for.
+    QByteArray originBytes;
+    std::shared_ptr<const EdidState> originState;
+
+    void rememberOrigin(const QByteArray& bytes)
+    {
+        originBytes.clear();
+        originState.reset();
+        auto snapshot = std::make_shared<EdidState>(*this);
+        originBytes = bytes.left(256);
+        originState = std::move(snapshot);
+    }
 };
 
 #endif // EDIDSTATE_H

@@ -1,0 +1,40 @@
+#!/bin/sh
+# Builds the EDID decoder's libFuzzer target with clang and runs it for a short while with the
+# real-monitor EDIDs as seeds. Exit 0: no crash; 77: skipped (no clang); anything else: a
+# build failure or a crash (the reproducer is left in the build directory).
+#
+#   run-fuzz.sh SOURCE_DIR BUILD_DIR CORPUS_DIR [SECONDS]
+set -eu
+src=$1
+build=$2
+corpus=$3
+seconds=${4:-25}
+
+CXX=${PLEXA_FUZZ_CXX:-clang++}
+if ! command -v "$CXX" >/dev/null 2>&1; then
+    echo "SKIP: $CXX not found; the EDID fuzz target needs clang"
+    exit 77
+fi
+
+# The fuzz build sets its own flags; flags meant for the main (g++) build would only get in the way.
+unset CXXFLAGS CPPFLAGS LDFLAGS
+generator=
+if command -v ninja >/dev/null 2>&1; then
+    generator="-G Ninja"
+fi
+mkdir -p "$build"
+# shellcheck disable=SC2086
+cmake -S "$src/tests/fuzz" -B "$build" $generator -DCMAKE_BUILD_TYPE= \
+    -DCMAKE_CXX_COMPILER="$CXX" -DPLEXA_SOURCE_DIR="$src" >"$build/configure.log" 2>&1 \
+    || { cat "$build/configure.log"; exit 1; }
+cmake --build "$build" -j3
+
+# New inputs go to a scratch directory; the shared corpus is only read.
+work="$build/found"
+rm -rf "$work"
+mkdir -p "$work"
+export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+export QT_QPA_PLATFORM=offscreen
+exec "$build/fuzz_edid" -max_total_time="$seconds" -max_len=1024 -timeout=10 -rss_limit_mb=2048 \
+    -print_final_stats=1 -artifact_prefix="$build/" "$work" "$corpus"

@@ -1,0 +1,30 @@
+#ifndef EDIDDECODEPARSE_H
+#define EDIDDECODEPARSE_H
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+// What Debian's edid-decode reports on the base block and the first extension, split into the
+// parts tests compare. Every line is trimmed and its runs of blanks made single.
+struct EdidDecodeReport
+{
+    bool ran = false;
+    bool ctaDecoded = false;
+    // Timings by where edid-decode found them: "est", "std", "dtd", "vic", "y420", "y420cap",
+    // "hdmivic"; each entry is the timing's line followed by its front/sync/back lines.
+    QMap<QString, QStringList> timings;
+    // Lines of a section: "audio", "speaker", "vsdb", "hfvsdb", "colorimetry", "hdr",
+    // "descriptors" (display descriptors other than the range limits), "ranges", and the other
+    // sections under their own title ("0:Vendor & Product Identification:", "1:Revision: 3", ...).
+    QMap<QString, QStringList> sections;
+    QStringList failures; // messages of "edid-decode -c", without the block headings
+    QStringList warnings;
+};
+
+EdidDecodeReport parseEdidDecode(const QString& text);
+// Runs "edid-decode -s -L -c" on the bytes (through a temporary file); `raw` receives its output.
+EdidDecodeReport runEdidDecode(const QByteArray& edid, QString* raw = nullptr);
+
+#endif // EDIDDECODEPARSE_H
