@@ -3,6 +3,7 @@
 
 #include "audioformat.h"
 #include "edidcatalogues.h"
+#include "ediddecoder.h"
 #include "edidentry.h"
 #include "edidstate.h"
 #include "textdiff.h"
@@ -10,6 +11,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QPointer>
 #include <QList>
 #include <QModelIndex>
 #include <QSet>
@@ -30,9 +32,14 @@ class Ui_MainUI;
 // The EDID editor behind the "Manage EDID" pages. Never shown; it drives the form's widgets.
 //
 // The form's widgets and the two table models are the EDID being edited. Decoding fills an
-// EdidState and the binder applies it to the form; encoding reads the form back into a state
-// (starting from `parsedState`, so what the form does not show is written back unchanged) and
-// encodes it. The viewer and the main window reach the members below directly.
+// EdidState and the binder (edidformbinder.h) applies it to the form; encoding reads the form back
+// into a state (starting from `parsedState`, so what the form does not show is written back
+// unchanged) and encodes it. The viewer and the main window reach the members below directly.
+//
+// Values the form cannot show live in `parsedState` and slots that change them change them there:
+// the 3D structures (`threeDStructureAll`, `threeDMask`, `vicThreeDStructures`), the kept blocks
+// (HDR static metadata, HDMI Forum block, 4:2:0 lists), `srgbDefault` and the range limits. The
+// VIC slots are the VIC buttons and the items of `vic3Ddropdown` (binder helpers below).
 class EdidManagement : public QWidget
 {
     Q_OBJECT
@@ -67,6 +74,18 @@ public:
 
     TimingModel* getTimingModel() const { return timingModel; }
 
+    // Reloads a catalogue from its per-user file and refills its pick list (the custom dialogs
+    // add entries to the files).
+    void loadTimings();
+    void loadAudioFormats();
+    void loadChromaticities();
+    // Refills `timingDropdown` from `timingCatalogue` and the four filter texts.
+    void populateTimingDropdown();
+    // The row buttons of the table of the open tab (`currentTable`).
+    void updateTableButtons(bool enable);
+    // The state the form holds now: `parsedState` with every value the form shows read back.
+    EdidState formState() const;
+
     // ---- State (the viewer and the window read and set these) ----------------------------
     QTextEdit* descriptionView = nullptr;
     QByteArray edidData;
@@ -79,12 +98,14 @@ public:
     bool showDiffMode = true;
     TimingModel* timingModel = nullptr;
     TimingCatalogue timingCatalogue;
+    QHash<QString, int> timingIndexByName;
     QString savedFileName;
     QString hPixelsFilter, vLinesFilter, refreshRateFilter, scanTypeFilter;
     bool editingTiming = false;
     CustomTimingDialog* customTimingDialog = nullptr;
     AudioFormatModel* audioModel = nullptr;
     AudioCatalogue audioCatalogue;
+    QHash<QString, int> audioIndexByName;
     CustomAudioDialog* customAudioDialog = nullptr;
     ChromaticityCatalogue chromaticityCatalogue;
     QTableView* currentTable = nullptr;
@@ -96,6 +117,9 @@ public:
     QList<QByteArray> history;
     // The state of the last decode: the source of everything the form does not show.
     EdidState parsedState;
+    // Set by edidFileEdited when it refused the edit (the EDID could not hold it): the form is
+    // back as it was before the edit, and the message has been shown.
+    bool editRefused = false;
 
 public slots:
     // Core: files, edit mode, undo, page state.
@@ -154,8 +178,47 @@ public slots:
 
 private:
     // ---- Core helpers (edidmanagement.cpp) ------------------------------------------------
+    EdidDecodeContext decodeContext();
+    // Enables the pages and frames the chosen interface offers; changes no choice.
+    void updateInterfacePageState();
+    // Encodes the form; on success stores the bytes and shows the placements in the timing
+    // table. Returns the encoder's refusal, empty on success.
+    QString encodeForm();
+    // Puts the form back to the last state that could be encoded.
+    void restoreLastGoodForm();
+    // Re-enters edit mode after an EDID has been (re)displayed, without touching the history.
+    void resumeEditing();
+    QList<EdidEntry>* monitorList = nullptr;
+    EdidState lastGoodState; // the form's state at the last successful encode
+    bool haveLastGoodState = false;
+    int sourceExtraBlocks = 0; // blocks past the first extension of the EDID editing began from
+    QPointer<QWidget> timingDialogGuard, audioDialogGuard;
 
     // ---- Timing, audio and TMDS helpers (edidmanagement_timings/_audio/_tmds.cpp) ---------
+    // Called by the core (declared here early so the core builds; defined in those files).
+    void clearVICButtons();
+    void resetVICButtons();
+    void downgradeTo420();
+    void populateColorDepthDropdowns();
+    void maxTMDSCalculation();
+    // Timings and VIC slots (edidmanagement_timings.cpp). addTiming runs the custom timing
+    // dialog on `timing` and adds the result (replacing the selected row while editingTiming).
+    void addTiming(Timing* timing);
+    void replaceSelectedTiming(const Timing& timing);
+    void addVIC(const Timing& timing);
+    void removeVIC(int vic);
+    void moveRow(bool up);
+    // The "will not appear in the EDID" warning when the encoder placed row `row` nowhere.
+    void warnIfTimingNotPlaced(int row);
+    // The eight 3D format buttons show `bits`.
+    void showThreeDStructure(int bits);
+    // Audio (edidmanagement_audio.cpp).
+    void addAudioFormat(AudioFormat* format);
+    void replaceSelectedAudioFormat(const AudioFormat& format);
+    void showAudioLimitMessage();
+    // Refuses, with the encoder's reason, an edit that would turn the EDID the form holds now
+    // into one that cannot be written; `after` is the form's state with the edit applied.
+    bool refuseUnencodable(const EdidState& after);
 };
 
 #endif // EDIDMANAGEMENT_H
