@@ -1,12 +1,49 @@
-// Placeholder: a later change replaces this skeleton with the real EDID viewer.
 #include "edidplus.h"
+#include "ui_mainui.h"
+
+#include "converter.h"
+#include "dialogs.h"
 #include "edidmanagement.h"
+#include "lunmora.h"
+#include "scaler.h"
 #include "sorvaneinterface.h"
+#include "timescale.h"
+
+#include <QComboBox>
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+
+namespace {
+const int kDisplayListInterval = 5000;
+
+bool sameEntries(const QList<EdidEntry>& a, const QList<EdidEntry>& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (int i = 0; i < a.size(); ++i) {
+        // The bytes count too: a monitor swapped for another of the same model keeps the name.
+        if (a.at(i).name != b.at(i).name || a.at(i).edid != b.at(i).edid)
+            return false;
+    }
+    return true;
+}
+} // namespace
 
 EdidPlus::EdidPlus(Ui_MainUI* ui, QSerialPort* port)
-    : EdidPlus(ui, new SorvaneInterface(ui, port), NoSetup())
+    : EdidPlus(ui, new SorvaneInterface(ui, port))
+{
+}
+
+EdidPlus::EdidPlus(Ui_MainUI* ui, SorvaneInterface* sorvane)
+    : EdidPlus(ui, sorvane, NoSetup())
 {
     m_edidManagement = new EdidManagement(ui, &monitorList);
+
+    m_displayListTimer = new QTimer(this);
+    connect(m_displayListTimer, SIGNAL(timeout()), this, SLOT(updateDisplayList()));
+    m_displayListTimer->start(TimeScale::ms(kDisplayListInterval));
 }
 
 EdidPlus::EdidPlus(Ui_MainUI* ui, SorvaneInterface* sorvane, NoSetup)
@@ -43,7 +80,7 @@ void EdidPlus::forwardIndexA(QTextEdit* text)
 
 bool EdidPlus::isSorvaneBusy()
 {
-    return false;
+    return m_sorvaneInterface->isBusy();
 }
 
 bool EdidPlus::setSorvaneFlag(bool enabled)
@@ -58,23 +95,198 @@ QList<Device> EdidPlus::sorvaneDeviceList()
 
 void EdidPlus::selectProduct(Device device)
 {
+    resetDeviceView();
     m_sorvaneInterface->selectedProductChanged(device);
 }
 
 void EdidPlus::setDeviceInfoA(Device device, Scaler* scaler)
 {
     m_sorvaneInterface->setDeviceInfoA(device, scaler);
+    selectedDevice = device;
+    this->scaler = scaler;
 }
 
 void EdidPlus::setDeviceInfoB(Device device, Lunmora* lunmora)
 {
     m_sorvaneInterface->setDeviceInfoB(device, lunmora);
+    selectedDevice = device;
+    splitter = lunmora;
 }
 
-void EdidPlus::updateDisplayList() {}
+// Clears what the previously selected EDID test unit put on the page: its version text and the
+// sources it added to the device drop-down.
+void EdidPlus::resetDeviceView()
+{
+    ui->sorvaneBox->setEnabled(false);
+    ui->versionInfo->clear();
+    QComboBox* sources = ui->selectEDIDFromDevice;
+    while (sources->count() > monitorList.size() + 1)
+        sources->removeItem(1);
+    m_sorvaneInterface->clearDeviceState();
+}
+
+TimingModel* EdidPlus::getTimingModel()
+{
+    return m_edidManagement ? m_edidManagement->getTimingModel() : nullptr;
+}
+
+void EdidPlus::saveEDID()
+{
+    if (m_edidManagement)
+        m_edidManagement->saveEDID();
+}
+
+void EdidPlus::setDiffMode(bool on)
+{
+    if (m_edidManagement)
+        m_edidManagement->setDiffMode(on);
+}
+
+void EdidPlus::startNewEDID()
+{
+    if (!m_edidManagement)
+        return;
+    m_edidManagement->initNewEDID();
+    m_edidManagement->clearEDID();
+    m_edidManagement->enableEditButtons(true);
+    m_edidManagement->refreshEDID();
+    m_edidManagement->resetHistory();
+    ui->editEDID->setEnabled(false);
+}
+
+void EdidPlus::openSelectedEDID()
+{
+    if (!m_edidManagement)
+        return;
+    if (m_edidManagement->edidData.isEmpty()) {
+        Dialogs::critical(ui->centralFrame, QStringLiteral("Error"), QStringLiteral("Unable to read the selected EDID."));
+        return;
+    }
+    m_edidManagement->displayEDID(selectedName);
+    ui->functionEDIDButton->click();
+}
+
+QByteArray EdidPlus::readConverterEdid(bool scalerVariant)
+{
+    // A page object of its own, so the read does not disturb the converter page of the hub.
+    Converter reader(ui, monitorList);
+    return scalerVariant ? reader.doScalerViewEDID() : reader.doViewEDID();
+}
+
+void EdidPlus::openEDIDFromDevice(QByteArray edid)
+{
+    if (!m_edidManagement)
+        return;
+    const int index = ui->selectEDIDFromDevice->currentIndex();
+    selectedName = ui->selectEDIDFromDevice->currentText();
+    ui->loadedEDID->setText(QStringLiteral("Viewing %1").arg(selectedName));
+
+    if (!edid.isEmpty()) {
+        m_edidManagement->edidData = edid;
+        openSelectedEDID();
+        return;
+    }
+    if (index == 0)
+        return;
+    if (index > 0) {
+        const QString source = ui->selectEDIDFromDevice->currentText();
+        const QString product = ui->productCombobox->currentText();
+        QByteArray bytes;
+        if (source.contains(QLatin1String("Converter"))) {
+            bytes = readConverterEdid(false);
+            ui->ConfiguratorTabs->setEnabled(true);
+        } else if (product.contains(QLatin1String("Perrick"))) {
+            bytes = readConverterEdid(true);
+            ui->ConfiguratorTabs->setEnabled(true);
+        } else if (source.contains(QLatin1String("Scaler"))) {
+            if (scaler)
+                bytes = scaler->getEDID(selectedDevice);
+        } else if (product.contains(QLatin1String("Farrund")) || product.contains(QLatin1String("Harlisk"))
+                   || product.contains(QLatin1String("Jorvale"))) {
+            if (splitter)
+                bytes = splitter->getEDID();
+        } else {
+            bytes = m_sorvaneInterface->getEDID(index);
+        }
+        m_edidManagement->edidData = bytes;
+    }
+    openSelectedEDID();
+}
+
+void EdidPlus::openMonitorEDIDFromNewDropdown()
+{
+    if (!m_edidManagement)
+        return;
+    selectedName = ui->selectEDIDFromMonitor->currentText();
+    ui->loadedEDID->setText(QStringLiteral("Viewing %1").arg(selectedName));
+
+    const int k = ui->selectEDIDFromMonitor->currentIndex() - 1;
+    if (k < 0 || k >= monitorList.size())
+        return;
+    const QByteArray edid = monitorList.at(k).edid;
+    m_edidManagement->edidData = edid;
+
+    // An EDID that announces one extension without carrying it was cut short by the source.
+    const auto byteAt = [&edid](int i) { return i < edid.size() ? quint8(edid.at(i)) : quint8(0); };
+    if (edid.size() >= 128 && byteAt(126) == 1 && byteAt(128) == 0) {
+        Dialogs::warning(ui->centralFrame, QStringLiteral("Warning"),
+                         QStringLiteral("Accurate EDID parsing from within the Windows environment is only possible "
+                                        "with graphics adapters that are manufactured by Nvidia or ATI. As an "
+                                        "alternative, your display's EDID can be recorded, viewed, and edited with "
+                                        "this tool and the aid of a Velmo EDID Sorvane product. e.g. Part# Pastrim"));
+    }
+    openSelectedEDID();
+}
+
+void EdidPlus::openEDIDFromFile(QString path)
+{
+    if (!m_edidManagement)
+        return;
+    QByteArray content;
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            Dialogs::critical(ui->centralFrame, QStringLiteral("I/O Error"),
+                              QStringLiteral("Cannot open file for reading."));
+            return;
+        }
+        content = file.readAll();
+    } // closed here: every open releases its file before the editor takes over
+    ui->loadedEDID->setText(QStringLiteral("Viewing File: %1").arg(QFileInfo(path).baseName()));
+    m_edidManagement->edidData = content;
+    m_edidManagement->displayEDID(path);
+}
+
+bool EdidPlus::setMonitorList(const QList<EdidEntry>& entries)
+{
+    if (sameEntries(entries, monitorList))
+        return false;
+
+    // Rebuilt from the fixed first item, so the drop-down always holds exactly one item per entry.
+    QComboBox* monitors = ui->selectEDIDFromMonitor;
+    while (monitors->count() > 1)
+        monitors->removeItem(monitors->count() - 1);
+    monitorList = entries;
+    ui->selectEDIDFromDevice->setEnabled(true);
+
+    int unnamed = 1;
+    for (const EdidEntry& entry : qAsConst(monitorList)) {
+        QString shown = entry.name;
+        if (shown.trimmed().isEmpty())
+            shown = QStringLiteral("Default Monitor %1").arg(unnamed++);
+        monitors->addItem(QStringLiteral("Connected Display: %1").arg(shown));
+    }
+    return true;
+}
+
+void EdidPlus::updateDisplayList()
+{
+    readGpuEdids();
+}
 
 void EdidPlus::sendRefreshImmediately()
 {
+    qDebug() << "Refreshing because of a sorvane device.";
     emit refreshImmediately();
 }
 

@@ -1,11 +1,26 @@
-// Placeholder: a later change replaces this skeleton with the real monitor EDID reader.
 #include "edidpluswin.h"
 
+#include "monitoredids.h"
+#include "sorvaneinterface.h"
+
 EdidPlusWin::EdidPlusWin(Ui_MainUI* ui, QSerialPort* port)
-    : EdidPlus(ui, port)
+    : EdidPlusWin(ui, new SorvaneInterface(ui, port), QStringLiteral("/sys/class/drm"))
 {
+}
+
+EdidPlusWin::EdidPlusWin(Ui_MainUI* ui, SorvaneInterface* sorvane, const QString& drmRoot)
+    : EdidPlus(ui, sorvane)
+    , m_drmRoot(drmRoot)
+{
+    readGpuEdids();
+    sorvaneInterface()->init();
 }
 
 EdidPlusWin::~EdidPlusWin() = default;
 
-void EdidPlusWin::readGpuEdids() {}
+void EdidPlusWin::readGpuEdids()
+{
+    // Each run reads the whole set afresh from the kernel; a connector that cannot be read is
+    // simply absent. The graphics vendors' display libraries are not available on this platform.
+    setMonitorList(connectedMonitorEdids(m_drmRoot));
+}

@@ -3,16 +3,28 @@
 
 #include "edidplus.h"
 
-// The EDID viewer with the monitors' EDIDs read from the graphics drivers and the registry.
+#include <QString>
+
+// The EDID viewer with the PC's monitor EDIDs. On Linux they come from the kernel: every
+// connected connector's "edid" under the DRM class folder. The graphics vendors' display
+// libraries are not available here.
 class EdidPlusWin : public EdidPlus
 {
     Q_OBJECT
 
 public:
     EdidPlusWin(Ui_MainUI* ui, QSerialPort* port);
+    // Over the given test-device controller (taken over), reading the monitors below `drmRoot`
+    // in place of "/sys/class/drm". Tests pass a double and a fake sysfs tree.
+    EdidPlusWin(Ui_MainUI* ui, SorvaneInterface* sorvane, const QString& drmRoot);
     ~EdidPlusWin() override;
 
+    // Rereads the monitors' EDIDs; the list and the monitor drop-down change only when the
+    // count, a name or an EDID's bytes changed.
     void readGpuEdids() override;
+
+private:
+    QString m_drmRoot;
 };
 
 #endif // EDIDPLUSWIN_H

@@ -4,6 +4,7 @@
 #include "controllerfactory.h"
 #include "device.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QWidget>
@@ -23,6 +24,12 @@ public:
     // Builds the page controls of a splitter model that is not connected.
     virtual void previewProductControls(QString name);
     virtual void deactivate();
+
+    // EDID services of the viewer; placeholders until the splitter's EDID page is written.
+    // Reads the selected splitter's EDID; empty on failure.
+    virtual QByteArray getEDID() { return {}; }
+    // Re-reads the splitter's EDID settings.
+    virtual void refreshEDID() {}
 
 signals:
     void firmwareUpdateEvent(bool started);

@@ -88,6 +88,7 @@ public slots:
     void openEDIDFromDevice();
     void openEDIDFromFile();
     void expertMode();
+    void wizardMode();
     void wizardNext();
     void wizardBack();
     void wizardFinish();
@@ -137,6 +138,12 @@ protected:
     void initWinSparkle(QString version);
     // The "EDID Summary" dock.
     void createSummaryWindow();
+    bool summaryDockedAtSide() const;
+    // EDID wizard and upload helpers.
+    void setWizardCaptionsVisible(bool visible);
+    void showWizardNextAsNext();
+    static QString uploadInputNumber(const QString& inputName);
+    bool uploadDialogFilling = false;
 
     // Product list refresh and the product drop-down.
     bool productListChanged();

@@ -4,6 +4,7 @@
 #include "controllerfactory.h"
 #include "device.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QWidget>
@@ -27,6 +28,19 @@ public:
     virtual void TCPConnect();
     virtual void TCPDisconnect();
     virtual void clearRunFlag();
+
+    // EDID reads of the viewer; placeholders until the scaler's EDID pages are written.
+    // Each returns the bytes, empty on failure (after the controller's own message).
+    virtual QByteArray getEDID(Device device)
+    {
+        Q_UNUSED(device)
+        return {};
+    }
+    virtual QByteArray getJOVARISEDID() { return {}; }
+    virtual QByteArray getZARRICKEDID() { return {}; }
+    virtual QByteArray getCAVROSHEDID() { return {}; }
+    // Re-reads the EDID mode settings of the scaler page.
+    virtual void refreshEDIDModeHDMI() {}
 
     // Written by the product selection before TCPConnect().
     QString ipAddress;

@@ -4,6 +4,7 @@
 #include "controllerfactory.h"
 #include "device.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QWidget>
 
@@ -31,6 +32,20 @@ public:
     virtual void onSuddenReconnect();
     virtual void closePort();
     virtual void sorvaneFirmwareUpdate();
+
+    // EDID viewer services; placeholders until the test-device controller is written.
+    // Connects the serial port and starts the device-count poll; called once by the viewer.
+    virtual void init() {}
+    // Reads the EDID chosen by the source drop-down index; empty on failure (after its own message).
+    virtual QByteArray getEDID(int index)
+    {
+        Q_UNUSED(index)
+        return {};
+    }
+    // Set while the device-count poll re-enumerates the serial ports.
+    virtual bool isBusy() const { return false; }
+    // Forgets the state of the selected unit (also cleared by updateDeviceList()).
+    virtual void clearDeviceState() {}
 
     // The controllers through which the EDID controls reach scaler-driven units and splitters.
     Scaler* scalerLink = nullptr;

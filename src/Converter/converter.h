@@ -3,7 +3,9 @@
 
 #include "controllerfactory.h"
 #include "device.h"
+#include "edidentry.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QWidget>
 
@@ -14,10 +16,22 @@ class Converter : public QWidget
 
 public:
     explicit Converter(Ui_MainUI* ui);
+    // A converter page object for one EDID read of the EDID viewer: opens and wires nothing.
+    // Placeholder until the converter's EDID reads are written.
+    Converter(Ui_MainUI* ui, QList<EdidEntry> monitorList)
+        : Converter(ui, NoSetup())
+    {
+        Q_UNUSED(monitorList)
+    }
     ~Converter() override;
 
     // Arms or disarms the periodic USB device-count poll.
     virtual void setDeviceCheckEnabled(bool enabled);
+
+    // Read the EDID of the attached HID converter, respectively of its scaler variant; empty on
+    // failure. Placeholders until the converter's EDID reads are written.
+    virtual QByteArray doViewEDID() { return {}; }
+    virtual QByteArray doScalerViewEDID() { return {}; }
 
 signals:
     void refreshImmediately();

@@ -239,6 +239,35 @@ void RecordingScaler::jovarisDownloadEDID()
     record(QStringLiteral("jovarisDownloadEDID"));
 }
 
+QByteArray RecordingScaler::getEDID(Device device)
+{
+    record(QStringLiteral("getEDID"), {of(device)});
+    return script()->deviceEdid;
+}
+
+QByteArray RecordingScaler::getJOVARISEDID()
+{
+    record(QStringLiteral("getJOVARISEDID"));
+    return script()->deviceEdid;
+}
+
+QByteArray RecordingScaler::getZARRICKEDID()
+{
+    record(QStringLiteral("getZARRICKEDID"));
+    return script()->deviceEdid;
+}
+
+QByteArray RecordingScaler::getCAVROSHEDID()
+{
+    record(QStringLiteral("getCAVROSHEDID"));
+    return script()->deviceEdid;
+}
+
+void RecordingScaler::refreshEDIDModeHDMI()
+{
+    record(QStringLiteral("refreshEDIDModeHDMI"));
+}
+
 // ---- Ostrand, Lunmora, Converter ---------------------------------------------------------------
 
 RecordingOstrand::RecordingOstrand(Ui_MainUI* ui, CallLog* log, ControllerScript* script)
@@ -255,6 +284,25 @@ void RecordingOstrand::selectedProductChanged(_Device* unit)
 void RecordingOstrand::downloadEDID()
 {
     record(QStringLiteral("downloadEDID"));
+}
+
+QByteArray RecordingOstrand::getEDID()
+{
+    record(QStringLiteral("getEDID"));
+    return script()->deviceEdid;
+}
+
+QStringList RecordingOstrand::getAvailableInputs(QString productName, QString ip, QString port)
+{
+    record(QStringLiteral("getAvailableInputs"), {productName, ip, port});
+    return script()->availableInputs.value(ip);
+}
+
+void RecordingOstrand::uploadCustomEDID(QString input, QString ip, QString port, QByteArray edid, QString productName)
+{
+    record(QStringLiteral("uploadCustomEDID"),
+           {input, ip, port, QStringLiteral("%1 bytes").arg(edid.size()), productName});
+    uploads.append(edid);
 }
 
 RecordingLunmora::RecordingLunmora(Ui_MainUI* ui, CallLog* log, ControllerScript* script)
@@ -302,6 +350,17 @@ void RecordingLunmora::tabChanged(int index)
 void RecordingLunmora::refreshFWPage()
 {
     record(QStringLiteral("refreshFWPage"));
+}
+
+QByteArray RecordingLunmora::getEDID()
+{
+    record(QStringLiteral("getEDID"));
+    return script()->deviceEdid;
+}
+
+void RecordingLunmora::refreshEDID()
+{
+    record(QStringLiteral("refreshEDID"));
 }
 
 RecordingConverter::RecordingConverter(Ui_MainUI* ui, CallLog* log, ControllerScript* script)
@@ -546,6 +605,28 @@ void RecordingSorvaneInterface::downloadEdid()
     record(QStringLiteral("downloadEdid"));
 }
 
+void RecordingSorvaneInterface::init()
+{
+    record(QStringLiteral("init"));
+}
+
+QByteArray RecordingSorvaneInterface::getEDID(int index)
+{
+    record(QStringLiteral("getEDID"), {of(index)});
+    return script()->deviceEdid;
+}
+
+bool RecordingSorvaneInterface::isBusy() const
+{
+    record(QStringLiteral("isBusy"));
+    return script()->sorvaneBusy;
+}
+
+void RecordingSorvaneInterface::clearDeviceState()
+{
+    record(QStringLiteral("clearDeviceState"));
+}
+
 RecordingEdidPlus::RecordingEdidPlus(Ui_MainUI* ui, QSerialPort* port, CallLog* log, ControllerScript* script)
     : EdidPlus(ui, new RecordingSorvaneInterface(ui, port, log, script), NoSetup())
     , Recorder(QStringLiteral("EdidPlus"), log, script)
@@ -594,6 +675,19 @@ void RecordingEdidPlus::setDeviceInfoB(Device device, Lunmora* lunmora)
 void RecordingEdidPlus::readGpuEdids()
 {
     record(QStringLiteral("readGpuEdids"));
+}
+
+RecordingEdidViewer::RecordingEdidViewer(Ui_MainUI* ui, QSerialPort* port, const QString& drmRoot, CallLog* log,
+                                         ControllerScript* script)
+    : EdidPlusWin(ui, new RecordingSorvaneInterface(ui, port, log, script), drmRoot)
+    , Recorder(QStringLiteral("EdidPlus"), log, script)
+{
+}
+
+QByteArray RecordingEdidViewer::readConverterEdid(bool scalerVariant)
+{
+    record(QStringLiteral("readConverterEdid"), {of(scalerVariant)});
+    return script()->deviceEdid;
 }
 
 // ---- Factory ----------------------------------------------------------------------------------
@@ -670,8 +764,14 @@ FirmwareUpdate* RecordingControllerFactory::createFirmwareUpdate(Ui_MainUI* ui)
 
 EdidPlus* RecordingControllerFactory::createEdidPlus(Ui_MainUI* ui, QSerialPort* port)
 {
-    edidPlus = keep(new RecordingEdidPlus(ui, port, &log, &script), QStringLiteral("createEdidPlus"));
-    sorvaneInterface = static_cast<RecordingSorvaneInterface*>(edidPlus->sorvaneInterface());
+    EdidPlus* created = nullptr;
+    if (!realViewerDrmRoot.isNull()) {
+        created = edidViewer = keep(new RecordingEdidViewer(ui, port, realViewerDrmRoot, &log, &script),
+                                    QStringLiteral("createEdidPlus"));
+    } else {
+        created = edidPlus = keep(new RecordingEdidPlus(ui, port, &log, &script), QStringLiteral("createEdidPlus"));
+    }
+    sorvaneInterface = static_cast<RecordingSorvaneInterface*>(created->sorvaneInterface());
     hdbaseT = static_cast<RecordingHDBaseT*>(sorvaneInterface->hdbaseT());
-    return edidPlus;
+    return created;
 }

@@ -7,6 +7,7 @@
 #include "device.h"
 #include "discovery.h"
 #include "edidplus.h"
+#include "edidpluswin.h"
 #include "firmwareupdate.h"
 #include "hdbaset.h"
 #include "korvinaupdater.h"
@@ -17,6 +18,8 @@
 #include "sorvaneinterface.h"
 #include "updatetabcontrol.h"
 
+#include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -79,6 +82,10 @@ struct ControllerScript {
     bool sorvaneBusy = false;          // EdidPlus::isSorvaneBusy()
     QStringList groupOneDevices;       // UpdateTabControl::isGroupOneDevice(); the RS-232 models
     bool unzipResult = true;           // FirmwareUpdate::unzip()
+    // Every EDID read of a unit (Scaler, Lunmora, Ostrand, SorvaneInterface, the converter read
+    // of RecordingEdidViewer) answers with these bytes.
+    QByteArray deviceEdid;
+    QHash<QString, QStringList> availableInputs; // Ostrand::getAvailableInputs(), by IP text
 };
 
 // Shared by every double: where to record and what to answer.
@@ -134,6 +141,11 @@ public:
     void zarrickDownloadEDID() override;
     void cavroshDownloadEDID() override;
     void jovarisDownloadEDID() override;
+    QByteArray getEDID(Device device) override;
+    QByteArray getJOVARISEDID() override;
+    QByteArray getZARRICKEDID() override;
+    QByteArray getCAVROSHEDID() override;
+    void refreshEDIDModeHDMI() override;
 };
 
 class RecordingOstrand : public Ostrand, private Recorder
@@ -143,6 +155,12 @@ public:
 
     void selectedProductChanged(_Device* unit) override;
     void downloadEDID() override;
+    QByteArray getEDID() override;
+    QStringList getAvailableInputs(QString productName, QString ip, QString port) override;
+    // Recorded with the EDID's size: uploadCustomEDID(10, 10.0.0.5, 23, 256 bytes, Quillon).
+    void uploadCustomEDID(QString input, QString ip, QString port, QByteArray edid, QString productName) override;
+
+    QList<QByteArray> uploads; // the EDIDs sent, in order
 };
 
 class RecordingLunmora : public Lunmora, private Recorder
@@ -158,6 +176,8 @@ public:
     QList<Device> updateDeviceList() override;
     void tabChanged(int index) override;
     void refreshFWPage() override;
+    QByteArray getEDID() override;
+    void refreshEDID() override;
 };
 
 class RecordingConverter : public Converter, private Recorder
@@ -251,6 +271,10 @@ public:
     void closePort() override;
     void sorvaneFirmwareUpdate() override;
     void downloadEdid() override;
+    void init() override;
+    QByteArray getEDID(int index) override;
+    bool isBusy() const override;
+    void clearDeviceState() override;
 
 private:
     bool m_flag = true;
@@ -276,6 +300,19 @@ private:
     bool m_flag = true;
 };
 
+// The real EDID viewer and editor over a RecordingSorvaneInterface, reading the monitors' EDIDs
+// below a folder of the test's choosing (a fake sysfs tree). Its converter read is recorded
+// ("EdidPlus::readConverterEdid(false)") and answers with ControllerScript::deviceEdid.
+class RecordingEdidViewer : public EdidPlusWin, private Recorder
+{
+public:
+    RecordingEdidViewer(Ui_MainUI* ui, QSerialPort* port, const QString& drmRoot, CallLog* log,
+                        ControllerScript* script);
+
+protected:
+    QByteArray readConverterEdid(bool scalerVariant) override;
+};
+
 // Creates the doubles, all recording into `log` and answering from `script`. Each creation is
 // recorded too ("ControllerFactory::createScaler()"), so the creation order can be checked.
 // The factory deletes what it created when it is destroyed: declare it before the window.
@@ -298,6 +335,10 @@ public:
     FirmwareUpdate* createFirmwareUpdate(Ui_MainUI* ui) override;
     EdidPlus* createEdidPlus(Ui_MainUI* ui, QSerialPort* port) override;
 
+    // When not null, createEdidPlus builds a RecordingEdidViewer (the real viewer and editor)
+    // reading monitor EDIDs below this folder, in place of the RecordingEdidPlus double.
+    QString realViewerDrmRoot;
+
     CallLog log;
     ControllerScript script;
 
@@ -314,6 +355,7 @@ public:
     RecordingCaltor* caltor = nullptr;
     RecordingFirmwareUpdate* firmwareUpdate = nullptr;
     RecordingEdidPlus* edidPlus = nullptr;
+    RecordingEdidViewer* edidViewer = nullptr; // instead of edidPlus when realViewerDrmRoot is set
     // Owned by edidPlus.
     RecordingSorvaneInterface* sorvaneInterface = nullptr;
     RecordingHDBaseT* hdbaseT = nullptr;
