@@ -70,11 +70,21 @@ MainWindow::MainWindow(QWidget* parent, ControllerFactory* controllerFactory)
 
     createSummaryWindow();
 
+    // The application style sheet goes in only now, once the whole form sits in its final place.
+    // Polishing ~1,100 widgets with it is the largest single cost of start-up, and any earlier
+    // point makes it larger, not smaller: uic builds the tab pages without a parent and this
+    // constructor moves the form into the scroll area, and under an application style sheet every
+    // such re-parenting restyles (and re-polishes) the whole subtree again. Measured to the first
+    // paint: about 0.54 G instructions here, 1.05 G with the sheet set before setupUi(), 0.96 G
+    // between setupUi() and the scroll area.
     QFile styleFile(QStringLiteral(":/style/stylesheet.qss"));
     if (styleFile.open(QIODevice::ReadOnly | QIODevice::Text)) {
         styleSheetText = QString::fromLatin1(styleFile.readAll());
         qDebug() << " Stylesheet -- " << styleSheetText.size() << "characters";
-        qApp->setStyleSheet(styleSheetText);
+        // Setting the same sheet again (a second window in one process) would only repolish every
+        // widget that exists.
+        if (qApp->styleSheet() != styleSheetText)
+            qApp->setStyleSheet(styleSheetText);
         styleFile.close();
     }
 

@@ -1,6 +1,6 @@
 #include "firstpaintprobe.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QEvent>
 #include <QFile>
 #include <QTimer>
@@ -20,19 +20,25 @@ long residentKb()
     return -1;
 }
 
+// Watches the whole application rather than each widget: one filter, installed in constant time
+// however large the form is, and removed again once the first paint has been seen, so neither the
+// measured start-up nor the idle run afterwards carries it.
 class FirstPaintProbe : public QObject
 {
 public:
-    FirstPaintProbe(QObject* parent, bool quit)
-        : QObject(parent)
+    FirstPaintProbe(QWidget* window, bool quit)
+        : QObject(window)
+        , m_window(window)
         , m_quit(quit)
     {
     }
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::Paint && !m_done) {
+        if (event->type() == QEvent::Paint && !m_done && watched->isWidgetType()
+            && static_cast<QWidget*>(watched)->window() == m_window) {
             m_done = true;
+            qApp->removeEventFilter(this);
             // Report after the paint has completed.
             QTimer::singleShot(0, this, [this] {
                 std::printf("PAINTED %ld\n", residentKb());
@@ -41,10 +47,11 @@ public:
                     QCoreApplication::quit();
             });
         }
-        return QObject::eventFilter(watched, event);
+        return false;
     }
 
 private:
+    QWidget* m_window;
     bool m_quit;
     bool m_done = false;
 };
@@ -53,11 +60,7 @@ private:
 void installFirstPaintProbe(QWidget* window)
 {
     const QByteArray mode = qgetenv("PLEXA_REPORT_FIRST_PAINT");
-    if (mode.isEmpty())
+    if (mode.isEmpty() || !qApp)
         return;
-    auto* probe = new FirstPaintProbe(window, mode == "quit");
-    const auto children = window->findChildren<QWidget*>();
-    window->installEventFilter(probe);
-    for (QWidget* child : children)
-        child->installEventFilter(probe);
+    qApp->installEventFilter(new FirstPaintProbe(window, mode == "quit"));
 }
