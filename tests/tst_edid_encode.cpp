@@ -8,6 +8,7 @@
 #include "ediddecoder.h"
 #include "edidencoder.h"
 #include "edidfile.h"
+#include "edidrules.h"
 #include "plexatest.h"
 #include "resources.h"
 
@@ -132,6 +133,7 @@ private slots:
     void rangeLimitsTakeInEveryTiming();
     void audioAndSpeakers();
     void hdmiBlocks();
+    void threeDEntriesFollowTheirVics();
     void latencies_data();
     void latencies();
     void hdrBlock();
@@ -607,6 +609,47 @@ void TestEdidEncode::oversizedDataBlocksAreRefused()
     d.digitalInterface = EdidState::DigitalInterface::Dvi;
     d.edidSize = EdidState::EdidSize::Blocks2;
     QCOMPARE(at(encodeEdid(d).bytes, 130), 4);
+}
+
+// The HDMI block's 3D entries index the video block's SVDs. After the table is rebuilt in another
+// order (VIC 32 added between VICs the EDID already listed), a slot's 3D format must still land on
+// its own VIC, not on whichever VIC the video block lists at the slot's index.
+void TestEdidEncode::threeDEntriesFollowTheirVics()
+{
+    const auto cea = [this](int vic) {
+        for (const Timing& t : m_timings.timings)
+            if (t.type == QLatin1String("CEA") && t.vic == vic && t.hdmiVic == 0)
+                return t;
+        return Timing();
+    };
+    EdidState original = hdmiState();
+    for (int vic : {16, 4, 31, 19}) {
+        EdidRules::addTiming(&original.timings, &original.dtdCount, cea(vic));
+        EdidRules::addVicSlot(&original, cea(vic));
+    }
+    const EdidEncodeResult first = encodeEdid(original);
+    QVERIFY2(first.ok(), qPrintable(first.error));
+
+    EdidState s;
+    decodeEdid(first.bytes, m_context, &s);
+    s.timings.clear();
+    s.dtdCount = 0;
+    s.vicSlots.clear();
+    for (int vic : {16, 4, 31, 32, 19}) {
+        EdidRules::addTiming(&s.timings, &s.dtdCount, cea(vic));
+        EdidRules::addVicSlot(&s, cea(vic));
+    }
+    s.threeDPresent = true;
+    s.vicThreeDStructures = {};
+    s.vicThreeDStructures[3] = 1; // frame packing, for VIC 32 (slot 3)
+    const EdidEncodeResult r = encodeEdid(s);
+    QVERIFY2(r.ok(), qPrintable(r.error));
+
+    EdidState back;
+    decodeEdid(r.bytes, m_context, &back);
+    QCOMPARE(back.vicSlots.size(), 5);
+    for (int i = 0; i < back.vicSlots.size(); ++i)
+        QCOMPARE(back.vicThreeDStructures[size_t(i)], back.vicSlots.at(i).vic == 32 ? 1 : 0);
 }
 
 void TestEdidEncode::checksumsOverGeneratedStates()

@@ -185,28 +185,52 @@ QByteArray hdmiVsdb(const EdidState& s, const TimingLayout& l, QString* error)
     if (need7 && hdmiVideo) {
         int multi = 0;
         QByteArray threeD;
+        // The 3D entries and the mask index the video block's SVDs, the state indexes VIC slots:
+        // a slot's entries go to the SVD of its VIC, wherever the video block lists it. A slot
+        // without a VIC keeps its own index.
+        const auto svdOfSlot = [&](int slot) {
+            if (slot >= s.vicSlots.size())
+                return slot;
+            const int vic = s.vicSlots.at(slot).vic;
+            for (int k = 0; k < l.svds.size() && k < 16; ++k) {
+                const int v = l.svds.at(k);
+                if ((v >= 129 && v <= 192 ? v & 0x7F : v) == vic)
+                    return k;
+            }
+            return -1;
+        };
+        int threeDMask = s.threeDMask;
+        if (threeDMask >= 0) {
+            threeDMask = 0;
+            for (int i = 0; i < 16; ++i) {
+                const int k = svdOfSlot(i);
+                if ((s.threeDMask >> i & 1) && k >= 0)
+                    threeDMask |= 1 << k;
+            }
+        }
         if (s.threeDPresent) {
             if (s.threeDStructureAll >= 0 && (s.threeDMulti == 1 || s.threeDMulti == 2)) {
                 multi = s.threeDMulti;
             } else if (s.threeDStructureAll > 0) {
                 const int all = l.svds.size() >= 16 ? 0xFFFF : (1 << l.svds.size()) - 1;
-                const int mask = s.threeDMask & 0xFFFF;
-                multi = s.threeDMask >= 0 && mask != 0xFFFF && mask != all ? 2 : 1;
+                const int mask = threeDMask & 0xFFFF;
+                multi = threeDMask >= 0 && mask != 0xFFFF && mask != all ? 2 : 1;
             }
             if (multi >= 1) {
                 threeD += char((s.threeDStructureAll >> 8) & 0xFF);
                 threeD += char(s.threeDStructureAll & 0xFF);
             }
             if (multi == 2) {
-                threeD += char((s.threeDMask >> 8) & 0xFF);
-                threeD += char(s.threeDMask & 0xFF);
+                threeD += char((threeDMask >> 8) & 0xFF);
+                threeD += char(threeDMask & 0xFF);
             }
             for (int i = 0; i < 16; ++i) {
                 const int structures = s.vicThreeDStructures[size_t(i)];
-                for (int b = 0; b < 16; ++b) {
+                const int svd = svdOfSlot(i);
+                for (int b = 0; b < 16 && svd >= 0; ++b) {
                     if (!(structures >> b & 1))
                         continue;
-                    threeD += char(i << 4 | b);
+                    threeD += char(svd << 4 | b);
                     if (b >= 8) {
                         const int detail = decoded ? s.vicThreeDDetails[size_t(i)] : 1;
                         threeD += char((detail & 0x0F) << 4);
