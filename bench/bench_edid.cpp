@@ -4,29 +4,17 @@
 //   bench_edid                 run the comparison (needs valgrind and edid-decode)
 //   bench_edid --decode FILES  decode the files and exit (what callgrind measures)
 
-#include "ediddecoder.h"
-#include "resources.h"
+#include "benchedid.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QTemporaryDir>
 
 #include <cstdio>
 
 namespace {
 int decodeFiles(const QStringList& files)
 {
-    initPlexaResources();
-    TimingCatalogue timings;
-    AudioCatalogue audio;
-    loadTimingCatalogue(QStringLiteral(":/catalogues/timings.xml"), &timings);
-    loadAudioCatalogue(QStringLiteral(":/catalogues/audio.xml"), &audio);
-    EdidDecodeContext context;
-    context.timings = &timings;
-    context.audio = &audio;
+    const BenchCatalogues catalogues;
+    const EdidDecodeContext& context = catalogues.context;
     int total = 0;
     for (const QString& name : files) {
         QFile f(name);
@@ -38,22 +26,6 @@ int decodeFiles(const QStringList& files)
     return total > 0 || files.isEmpty() ? 0 : 1;
 }
 
-// Instructions a program ran under callgrind; -1 when it could not be measured.
-qint64 instructions(const QString& program, const QStringList& arguments)
-{
-    QTemporaryDir dir;
-    const QString out = dir.filePath(QStringLiteral("callgrind.out"));
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(QStringLiteral("valgrind"), QStringList{QStringLiteral("--tool=callgrind"),
-                                                    QStringLiteral("--callgrind-out-file=") + out, program}
-                                            + arguments);
-    if (!p.waitForFinished(600000))
-        return -1;
-    const QString log = QString::fromLocal8Bit(p.readAll());
-    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("Collected : (\\d+)")).match(log);
-    return m.hasMatch() ? m.captured(1).toLongLong() : -1;
-}
 } // namespace
 
 int main(int argc, char* argv[])
@@ -63,10 +35,8 @@ int main(int argc, char* argv[])
     if (!args.isEmpty() && args.first() == QLatin1String("--decode"))
         return decodeFiles(args.mid(1));
 
-    const QString corpus = args.value(0, QStringLiteral(PLEXA_SOURCE_DIR "/../shared/edid-corpus"));
-    QStringList files;
-    for (const QString& f : QDir(corpus).entryList({QStringLiteral("*.bin")}, QDir::Files, QDir::Name))
-        files << QDir(corpus).filePath(f);
+    const QString corpus = args.value(0, benchCorpusDir());
+    const QStringList files = benchEdidFiles(corpus);
     if (files.isEmpty()) {
         std::fprintf(stderr, "no EDIDs in %s\n", qPrintable(corpus));
         return 1;

@@ -10,18 +10,12 @@
 //                                             exit (what callgrind measures). PARTS picks the steps
 //                                             done afresh: e(ncode), d(ecode), f (diff); default edf.
 
+#include "benchedid.h"
 #include "edidencoder.h"
-#include "ediddecoder.h"
-#include "resources.h"
 #include "textdiff.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -29,26 +23,14 @@ namespace {
 
 constexpr int Refreshes = 20;
 
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 int refresh(const QString& file, int count, const QString& parts)
 {
-    initPlexaResources();
-    TimingCatalogue timings;
-    AudioCatalogue audio;
-    loadTimingCatalogue(QStringLiteral(":/catalogues/timings.xml"), &timings);
-    loadAudioCatalogue(QStringLiteral(":/catalogues/audio.xml"), &audio);
-    EdidDecodeContext context;
-    context.timings = &timings;
-    context.audio = &audio;
+    const BenchCatalogues catalogues;
+    const EdidDecodeContext& context = catalogues.context;
 
     // What the editor holds after loading the EDID.
     EdidState loaded;
-    if (decodeEdid(readFile(file), context, &loaded).isEmpty())
+    if (decodeEdid(benchReadFile(file), context, &loaded).isEmpty())
         return 1;
     // Two edits that alternate (the screen width changed back and forth), so every refresh
     // finds a changed description. Their bytes and texts are made here too, for the runs that
@@ -85,34 +67,16 @@ int refresh(const QString& file, int count, const QString& parts)
     return sink >= 0 ? 0 : 1;
 }
 
-// Instructions a program ran under callgrind; -1 when it could not be measured.
-qint64 instructions(const QString& program, const QStringList& arguments)
-{
-    QTemporaryDir dir;
-    const QString out = dir.filePath(QStringLiteral("callgrind.out"));
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(QStringLiteral("valgrind"), QStringList{QStringLiteral("--tool=callgrind"),
-                                                    QStringLiteral("--callgrind-out-file=") + out, program}
-                                            + arguments);
-    if (!p.waitForFinished(600000))
-        return -1;
-    const QString log = QString::fromLocal8Bit(p.readAll());
-    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("Collected : (\\d+)")).match(log);
-    return m.hasMatch() ? m.captured(1).toLongLong() : -1;
-}
-
 // The first 256-byte EDID of the corpus (in name order) that the encoder can write.
 QString defaultEdid()
 {
-    const QDir corpus(QStringLiteral(PLEXA_SOURCE_DIR "/../shared/edid-corpus"));
-    for (const QString& f : corpus.entryList({QStringLiteral("*.bin")}, QDir::Files, QDir::Name)) {
-        const QByteArray edid = readFile(corpus.filePath(f));
+    for (const QString& path : benchEdidFiles(benchCorpusDir())) {
+        const QByteArray edid = benchReadFile(path);
         if (edid.size() != 256)
             continue;
         EdidState state;
         if (!decodeEdid(edid, EdidDecodeContext(), &state).isEmpty() && encodeEdid(state).ok())
-            return corpus.filePath(f);
+            return path;
     }
     return QString();
 }
@@ -127,7 +91,7 @@ int main(int argc, char* argv[])
         return refresh(args.value(1), args.value(2).toInt(), args.value(3, QStringLiteral("edf")));
 
     const QString file = args.isEmpty() ? defaultEdid() : args.first();
-    if (file.isEmpty() || readFile(file).size() != 256) {
+    if (file.isEmpty() || benchReadFile(file).size() != 256) {
         std::fprintf(stderr, "no 256-byte EDID to measure\n");
         return 1;
     }

@@ -17,13 +17,14 @@
 //   its SVDs carries the native bit.
 // - A detailed timing without lines has the field rate 0 (edid-decode: inf).
 
+#include "edidcorpus.h"
+#include "ediddecodeparse.h"
 #include "ediddecoder.h"
 #include "plexatest.h"
 #include "resources.h"
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QRegularExpression>
 
 #include <cmath>
@@ -339,36 +340,27 @@ private slots:
 
 void TestEdidCorpus::agreesWithEdidDecode()
 {
-    initPlexaResources();
-    TimingCatalogue timings;
-    AudioCatalogue audio;
-    QVERIFY(loadTimingCatalogue(QStringLiteral(":/catalogues/timings.xml"), &timings));
-    QVERIFY(loadAudioCatalogue(QStringLiteral(":/catalogues/audio.xml"), &audio));
-    EdidDecodeContext context;
-    context.timings = &timings;
-    context.audio = &audio;
-
-    const QDir dir(PlexaTest::edidCorpusDir());
-    const QStringList files = dir.entryList({QStringLiteral("*.bin")}, QDir::Files, QDir::Name);
-    QVERIFY2(files.size() >= 250, qPrintable(dir.path()));
+    const EdidCorpus corpus;
+    QVERIFY(corpus.timingsLoaded);
+    QVERIFY(corpus.audioLoaded);
+    QVERIFY2(corpus.files.size() >= 250, qPrintable(corpus.dir.path()));
 
     Comparison c;
     QElapsedTimer clock;
     clock.start();
-    for (const QString& name : files) {
-        QFile file(dir.filePath(name));
+    for (const QString& name : corpus.files) {
+        QFile file(corpus.dir.filePath(name));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray bytes = file.readAll();
         EdidState s;
         QString error;
-        const QString text = decodeEdid(bytes, context, &s, &error);
+        const QString text = decodeEdid(bytes, corpus.context, &s, &error);
         QVERIFY2(error.isEmpty(), qPrintable(name + QLatin1String(": ") + error));
         QVERIFY(!text.isEmpty());
 
-        QProcess peer;
-        peer.start(QStringLiteral("edid-decode"), {QStringLiteral("-s"), QStringLiteral("-L"), file.fileName()});
-        QVERIFY(peer.waitForFinished(10000));
-        const PeerReport r = parsePeer(QString::fromUtf8(peer.readAllStandardOutput()));
+        QString peerText;
+        QVERIFY(edidDecodeOutput(file.fileName(), {QStringLiteral("-s"), QStringLiteral("-L")}, &peerText, 10000));
+        const PeerReport r = parsePeer(peerText);
 
         // Identification and basic parameters.
         c.check(name, QStringLiteral("manufacturer"), r.base.value(QStringLiteral("Manufacturer")) == s.manufacturer);
@@ -644,7 +636,7 @@ void TestEdidCorpus::agreesWithEdidDecode()
             QList<int> mine;
             for (int v : s.yuv420CapabilityVics) {
                 bool known = false;
-                for (const Timing& t : timings.timings)
+                for (const Timing& t : corpus.timings.timings)
                     known = known || (t.type == QLatin1String("CEA") && t.vic == v);
                 if (known)
                     mine.append(v);
@@ -661,7 +653,7 @@ void TestEdidCorpus::agreesWithEdidDecode()
                              .arg(c.agreed)
                              .arg(c.total)
                              .arg(QString::number(100.0 * c.agreed / qMax(1, c.total), 'f', 3))
-                             .arg(files.size())
+                             .arg(corpus.files.size())
                              .arg(clock.elapsed() / 1000.0, 0, 'f', 1);
     for (auto it = c.perField.begin(); it != c.perField.end(); ++it) {
         if (it.value().second)

@@ -13,6 +13,7 @@
 // descriptors, and "edid-decode -c" must report no failure it did not report for the original.
 
 #include "ediddecodeparse.h"
+#include "edidcorpus.h"
 #include "ediddecoder.h"
 #include "edidencoder.h"
 #include "plexatest.h"
@@ -116,23 +117,15 @@ private slots:
 
 void TestEdidRoundTrip::corpusRoundTrip()
 {
-    initPlexaResources();
-    TimingCatalogue timings;
-    AudioCatalogue audio;
-    QVERIFY(loadTimingCatalogue(QStringLiteral(":/catalogues/timings.xml"), &timings));
-    QVERIFY(loadAudioCatalogue(QStringLiteral(":/catalogues/audio.xml"), &audio));
-    EdidDecodeContext context;
-    context.timings = &timings;
-    context.audio = &audio;
-
-    const QDir dir(PlexaTest::edidCorpusDir());
-    const QStringList files = dir.entryList({QStringLiteral("*.bin")}, QDir::Files, QDir::Name);
-    QVERIFY2(files.size() >= 250, qPrintable(dir.path()));
+    const EdidCorpus corpus;
+    QVERIFY(corpus.timingsLoaded);
+    QVERIFY(corpus.audioLoaded);
+    QVERIFY2(corpus.files.size() >= 250, qPrintable(corpus.dir.path()));
 
     int held = 0, keptPass = 0, keptIdentical = 0, rebuiltPass = 0, rebuiltIdentical = 0;
     QStringList problems;
-    for (const QString& name : files) {
-        QFile file(dir.filePath(name));
+    for (const QString& name : corpus.files) {
+        QFile file(corpus.dir.filePath(name));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray original = file.readAll();
         if (original.size() != 128 && original.size() != 256)
@@ -140,7 +133,7 @@ void TestEdidRoundTrip::corpusRoundTrip()
         ++held;
         EdidState state;
         QString error;
-        decodeEdid(original, context, &state, &error);
+        decodeEdid(original, corpus.context, &state, &error);
         QVERIFY2(error.isEmpty(), qPrintable(name + QLatin1String(": ") + error));
         const EdidDecodeReport before = runEdidDecode(original);
         QVERIFY2(before.ran, qPrintable(name));

@@ -4,6 +4,7 @@
 #include "connections.h"
 #include "edidbuilder.h"
 #include "edidmanagement.h"
+#include "edidwindowfixture.h"
 #include "endpoints.h"
 #include "mainwin.h"
 #include "recordingcontrollers.h"
@@ -27,11 +28,7 @@ public:
 };
 
 namespace {
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using PlexaTest::readFile;
 
 // The slots a button's clicked() reaches, by name.
 QStringList clickTargets(QObject* button)
@@ -45,25 +42,13 @@ QStringList clickTargets(QObject* button)
 }
 } // namespace
 
-class TestEdidWizard : public QObject
+class TestEdidWizard : public EdidWindowTest
 {
     Q_OBJECT
 
 private:
-    ScriptedDialogs dialogs;
-    QScopedPointer<ScriptedDialogs::Scope> scope;
-    QTemporaryDir drm; // no monitors
-
-    struct Fixture {
-        RecordingControllerFactory factory;
-        QScopedPointer<EdidWindow> window;
-        explicit Fixture(const QString& drmRoot)
-        {
-            factory.realViewerDrmRoot = drmRoot;
-            window.reset(new EdidWindow(&factory));
-        }
-        Ui_MainUI* ui() const { return window->form(); }
-        EdidManagement* editor() const { return factory.edidViewer->edidManagement(); }
+    struct Fixture : EdidWindowFixture<EdidWindow> {
+        using EdidWindowFixture::EdidWindowFixture;
         int page() const { return ui()->managementTabs->currentIndex(); }
         QList<QWidget*> captions() const
         {
@@ -118,14 +103,6 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        initPlexaResources();
-        Endpoints::setServer(QStringLiteral("http://127.0.0.1:9"));
-        scope.reset(new ScriptedDialogs::Scope(dialogs));
-    }
-    void cleanupTestCase() { Endpoints::setServer(QString()); }
-    void init() { dialogs.clear(); }
 
     void newEdidQuestion_data()
     {

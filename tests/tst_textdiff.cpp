@@ -6,6 +6,7 @@
 #include "plexatest.h"
 
 #include "edidbuilder.h"
+#include "edidcorpus.h"
 #include "ediddecoder.h"
 #include "resources.h"
 #include "textdiff.h"
@@ -243,11 +244,7 @@ QList<Diff> randomDiffs(QRandomGenerator& rng)
     return diffs;
 }
 
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using PlexaTest::readFile;
 
 } // namespace
 
@@ -361,18 +358,10 @@ void TestTextDiff::randomPairs()
 
 void TestTextDiff::edidDescriptions()
 {
-    initPlexaResources();
-    TimingCatalogue timings;
-    AudioCatalogue audio;
-    QVERIFY(loadTimingCatalogue(QStringLiteral(":/catalogues/timings.xml"), &timings));
-    QVERIFY(loadAudioCatalogue(QStringLiteral(":/catalogues/audio.xml"), &audio));
-    EdidDecodeContext context;
-    context.timings = &timings;
-    context.audio = &audio;
-
-    const QDir dir(PlexaTest::edidCorpusDir());
-    const QStringList files = dir.entryList({QStringLiteral("*.bin")}, QDir::Files, QDir::Name);
-    QVERIFY(files.size() >= 20);
+    const EdidCorpus corpus;
+    QVERIFY(corpus.timingsLoaded);
+    QVERIFY(corpus.audioLoaded);
+    QVERIFY(corpus.files.size() >= 20);
 
     // Edits an editor makes, as bytes: screen size, a feature bit, the first timing's pixel
     // clock, a letter of the monitor name, and in the extension the basic-audio flag and a
@@ -390,7 +379,7 @@ void TestTextDiff::edidDescriptions()
             break;
         case 3:
             for (int p = 54; p <= 108; p += 18) {
-                if (edid[p] == 0 && edid[p + 1] == 0 && quint8(edid[p + 3]) == 0xFC) {
+                if (edid.at(p) == 0 && edid.at(p + 1) == 0 && quint8(edid.at(p + 3)) == 0xFC) {
                     edid[p + 5] = 'Q';
                     break;
                 }
@@ -412,18 +401,18 @@ void TestTextDiff::edidDescriptions()
     PeerBatch batch;
     QString previous;
     int used = 0;
-    for (int f = 0; f < files.size(); f += 6) {
-        const QByteArray edid = readFile(dir.filePath(files.at(f)));
+    for (int f = 0; f < corpus.files.size(); f += 6) {
+        const QByteArray edid = readFile(corpus.dir.filePath(corpus.files.at(f)));
         if (!edidInputError(edid).isEmpty())
             continue;
-        const QString text = decodeEdid(edid, context, nullptr);
+        const QString text = decodeEdid(edid, corpus.context, nullptr);
         QVERIFY(!text.isEmpty());
         ++used;
         for (int kind = 0; kind < 6; ++kind) {
-            const QString edited = decodeEdid(edits(edid, kind), context, nullptr);
+            const QString edited = decodeEdid(edits(edid, kind), corpus.context, nullptr);
             // The description view's call: line mode, then the semantic cleanup.
             for (const float timeout : Timeouts)
-                batch.addMain(files.at(f) + QStringLiteral(" edit %1").arg(kind), text, edited, true, timeout, true);
+                batch.addMain(corpus.files.at(f) + QStringLiteral(" edit %1").arg(kind), text, edited, true, timeout, true);
         }
         // Text-level edits: a line removed, a line repeated.
         QStringList lines = text.split(QLatin1Char('\n'));
@@ -433,14 +422,14 @@ void TestTextDiff::edidDescriptions()
         QStringList repeated = lines;
         repeated.insert(middle + 3, lines.value(middle));
         for (const float timeout : Timeouts) {
-            batch.addMain(files.at(f) + QStringLiteral(" line removed"), text, removed.join(QLatin1Char('\n')), true,
+            batch.addMain(corpus.files.at(f) + QStringLiteral(" line removed"), text, removed.join(QLatin1Char('\n')), true,
                           timeout, true);
-            batch.addMain(files.at(f) + QStringLiteral(" line repeated"), repeated.join(QLatin1Char('\n')), text,
+            batch.addMain(corpus.files.at(f) + QStringLiteral(" line repeated"), repeated.join(QLatin1Char('\n')), text,
                           true, timeout, true);
         }
         // Another monitor's description (a large change), with a generous deadline.
         if (!previous.isEmpty() && used % 3 == 0)
-            batch.addMain(files.at(f) + QStringLiteral(" after the previous monitor"), previous, text, true, 3600.0f,
+            batch.addMain(corpus.files.at(f) + QStringLiteral(" after the previous monitor"), previous, text, true, 3600.0f,
                           true);
         previous = text;
     }

@@ -13,6 +13,23 @@ QString supported(int bit)
 }
 } // namespace
 
+int decodedAspectChoice(int hCm, int vCm)
+{
+    if (hCm <= 0 || vCm <= 0)
+        return -1;
+    const double ratio = double(hCm) / vCm;
+    const struct
+    {
+        int index;
+        double value;
+    } choices[] = {{0, 16.0 / 9.0}, {5, 64.0 / 27.0}, {6, 256.0 / 135.0}};
+    for (const auto& c : choices) {
+        if (std::fabs(ratio - c.value) < 0.1)
+            return c.index;
+    }
+    return -1;
+}
+
 void EdidDecoder::parseBaseBlock()
 {
     parseHeader();
@@ -154,19 +171,9 @@ void EdidDecoder::parseScreenSize()
     if (!m_state)
         return;
     m_state->displaySize = QString::number(std::sqrt(double(h * h + v * v)) / 2.54, 'g', 6);
-    // The drop-down offers 16:9 (0), 64:27 (5) and 256:135 (6) for a decoded size.
-    const double ratio = double(h) / v;
-    const struct
-    {
-        int index;
-        double value;
-    } choices[] = {{0, 16.0 / 9.0}, {5, 64.0 / 27.0}, {6, 256.0 / 135.0}};
-    for (const auto& c : choices) {
-        if (std::fabs(ratio - c.value) < 0.1) {
-            m_state->aspectRatio = c.index;
-            break;
-        }
-    }
+    const int aspect = decodedAspectChoice(h, v);
+    if (aspect >= 0)
+        m_state->aspectRatio = aspect;
 }
 
 void EdidDecoder::parseGamma()

@@ -83,4 +83,9 @@ private:
     QList<int> m_allSvds; // every SVD of every video data block, in order (capability map index)
 };
 
+// The aspect drop-down entry a decoded screen size (in cm) selects: 16:9 (0), 64:27 (5) or
+// 256:135 (6); -1 for none of them or no size. The encoder asks it too, to know what a size
+// will read back as.
+int decodedAspectChoice(int hCm, int vCm);
+
 #endif // EDIDDECODER_P_H

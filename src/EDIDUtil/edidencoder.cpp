@@ -6,6 +6,7 @@
 
 #include "constants.h"
 #include "ediddecoder.h"
+#include "ediddecoder_p.h"
 #include "edidencoder_p.h"
 
 #include <QRandomGenerator>
@@ -73,24 +74,6 @@ int inputByte(const EdidState& s, const Interface& in)
     return 0x80 | depth | iface;
 }
 
-// The aspect choice the decoder makes for a size in cm (-1: none of its three).
-int decodedAspect(int h, int v)
-{
-    if (h <= 0 || v <= 0)
-        return -1;
-    const double ratio = double(h) / v;
-    const struct
-    {
-        int index;
-        double value;
-    } choices[] = {{0, 16.0 / 9.0}, {5, 64.0 / 27.0}, {6, 256.0 / 135.0}};
-    for (const auto& c : choices) {
-        if (std::fabs(ratio - c.value) < 0.1)
-            return c.index;
-    }
-    return -1;
-}
-
 void screenSize(const EdidState& s, int* h, int* v)
 {
     *h = 0;
@@ -111,7 +94,7 @@ void screenSize(const EdidState& s, int* h, int* v)
     // The size as read, while the diagonal and the ratio still say the same.
     if (s.hSizeCm > 0 && s.vSizeCm > 0
         && QString::number(std::sqrt(double(s.hSizeCm * s.hSizeCm + s.vSizeCm * s.vSizeCm)) / 2.54, 'g', 6) == text
-        && (s.aspectRatio < 0 || s.aspectRatio == decodedAspect(s.hSizeCm, s.vSizeCm))) {
+        && (s.aspectRatio < 0 || s.aspectRatio == decodedAspectChoice(s.hSizeCm, s.vSizeCm))) {
         *h = clampByte(s.hSizeCm);
         *v = clampByte(s.vSizeCm);
         return;

@@ -134,6 +134,16 @@ EdidDecodeReport parseEdidDecode(const QString& text)
     return r;
 }
 
+bool edidDecodeOutput(const QString& path, const QStringList& options, QString* output, int timeoutMs)
+{
+    QProcess peer;
+    peer.start(QStringLiteral("edid-decode"), QStringList(options) << path);
+    if (!peer.waitForFinished(timeoutMs))
+        return false;
+    *output = QString::fromUtf8(peer.readAllStandardOutput());
+    return true;
+}
+
 EdidDecodeReport runEdidDecode(const QByteArray& edid, QString* raw)
 {
     QTemporaryFile file;
@@ -141,12 +151,9 @@ EdidDecodeReport runEdidDecode(const QByteArray& edid, QString* raw)
         return EdidDecodeReport();
     file.write(edid);
     file.flush();
-    QProcess peer;
-    peer.start(QStringLiteral("edid-decode"),
-               {QStringLiteral("-s"), QStringLiteral("-L"), QStringLiteral("-c"), file.fileName()});
-    if (!peer.waitForFinished(20000))
+    QString text;
+    if (!edidDecodeOutput(file.fileName(), {QStringLiteral("-s"), QStringLiteral("-L"), QStringLiteral("-c")}, &text))
         return EdidDecodeReport();
-    const QString text = QString::fromUtf8(peer.readAllStandardOutput());
     if (raw)
         *raw = text;
     return parseEdidDecode(text);

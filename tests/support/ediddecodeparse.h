@@ -24,6 +24,9 @@ struct EdidDecodeReport
 };
 
 EdidDecodeReport parseEdidDecode(const QString& text);
+// Runs edid-decode with `options` on the file at `path` and puts what it printed in `output`;
+// false when it did not finish within `timeoutMs`.
+bool edidDecodeOutput(const QString& path, const QStringList& options, QString* output, int timeoutMs = 20000);
 // Runs "edid-decode -s -L -c" on the bytes (through a temporary file); `raw` receives its output.
 EdidDecodeReport runEdidDecode(const QByteArray& edid, QString* raw = nullptr);
 

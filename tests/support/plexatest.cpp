@@ -2,6 +2,7 @@
 #include "timescale.h"
 
 #include <QDir>
+#include <QFile>
 
 namespace PlexaTest {
 
@@ -34,6 +35,12 @@ QString dataPath(const QString& name)
 QString edidCorpusDir()
 {
     return QDir::cleanPath(QStringLiteral(PLEXA_EDID_CORPUS_DIR));
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace PlexaTest

@@ -15,6 +15,8 @@ QTemporaryDir* prepareEnvironment();
 QString dataPath(const QString& name);
 // Folder of the real monitors' EDIDs shared with the project.
 QString edidCorpusDir();
+// A file's bytes; empty when it cannot be read.
+QByteArray readFile(const QString& path);
 } // namespace PlexaTest
 
 // Like QTEST_MAIN, after PlexaTest::prepareEnvironment().

@@ -1,0 +1,18 @@
+#include "edidcorpus.h"
+#include "plexatest.h"
+#include "resources.h"
+
+CatalogueContext::CatalogueContext()
+{
+    initPlexaResources();
+    timingsLoaded = loadTimingCatalogue(QStringLiteral(":/catalogues/timings.xml"), &timings);
+    audioLoaded = loadAudioCatalogue(QStringLiteral(":/catalogues/audio.xml"), &audio);
+    context.timings = &timings;
+    context.audio = &audio;
+}
+
+EdidCorpus::EdidCorpus()
+    : dir(PlexaTest::edidCorpusDir())
+    , files(dir.entryList({QStringLiteral("*.bin")}, QDir::Files, QDir::Name))
+{
+}
