@@ -110,6 +110,22 @@ public:
         return true;
     }
 
+    // Starts the units and waits until the first scan has listed all of them.
+    bool startListed(const QList<SimUnit>& units, QString* error)
+    {
+        if (!start(units, error))
+            return false;
+        if (!sim.waitForScans(1)) {
+            *error = QStringLiteral("no scan reached the units");
+            return false;
+        }
+        if (!listed(units.size())) {
+            *error = QStringLiteral("the first scan did not list all %1 units").arg(units.size());
+            return false;
+        }
+        return true;
+    }
+
     // The hub's first take of the list, once the first scan has been answered.
     bool listed(int count, int timeoutMs = 10000)
     {
@@ -237,6 +253,7 @@ private:
 
     void addNetworkRows()
     {
+        QTest::addColumn<int>("net");
         QTest::newRow("loopback") << int(Net::Loopback);
         QTest::newRow("namespace") << int(Net::Namespace);
     }
@@ -328,7 +345,6 @@ private slots:
 
     void changeIsReported_data()
     {
-        QTest::addColumn<int>("net");
         addNetworkRows();
     }
 
@@ -341,9 +357,7 @@ private slots:
             QSKIP(qPrintable(QStringLiteral("no network namespace: ") + namespaceError));
         auto rig = makeRig(net);
         QString error;
-        QVERIFY2(rig->start({SimUnit::numbered(0), SimUnit::numbered(1)}, &error), qPrintable(error));
-        QVERIFY(rig->sim.waitForScans(1));
-        QVERIFY(rig->listed(2));
+        QVERIFY2(rig->startListed({SimUnit::numbered(0), SimUnit::numbered(1)}, &error), qPrintable(error));
 
         QVERIFY(rig->nextComparison());
         QVERIFY(rig->nextComparison());
@@ -357,7 +371,6 @@ private slots:
 
     void missedScans_data()
     {
-        QTest::addColumn<int>("net");
         addNetworkRows();
     }
 
@@ -370,10 +383,8 @@ private slots:
             QSKIP(qPrintable(QStringLiteral("no network namespace: ") + namespaceError));
         auto rig = makeRig(net);
         QString error;
-        QVERIFY2(rig->start({SimUnit::numbered(0), SimUnit::numbered(1), SimUnit::numbered(2)}, &error),
+        QVERIFY2(rig->startListed({SimUnit::numbered(0), SimUnit::numbered(1), SimUnit::numbered(2)}, &error),
                  qPrintable(error));
-        QVERIFY(rig->sim.waitForScans(1));
-        QVERIFY(rig->listed(3));
 
         int scans = rig->sim.scanCount();
         rig->sim.silence(1, 2);
@@ -393,7 +404,6 @@ private slots:
 
     void otherHostsScan_data()
     {
-        QTest::addColumn<int>("net");
         addNetworkRows();
     }
 
@@ -406,9 +416,7 @@ private slots:
             QSKIP(qPrintable(QStringLiteral("no network namespace: ") + namespaceError));
         auto rig = makeRig(net);
         QString error;
-        QVERIFY2(rig->start({SimUnit::numbered(0), SimUnit::numbered(1)}, &error), qPrintable(error));
-        QVERIFY(rig->sim.waitForScans(1));
-        QVERIFY(rig->listed(2));
+        QVERIFY2(rig->startListed({SimUnit::numbered(0), SimUnit::numbered(1)}, &error), qPrintable(error));
 
         const int scans = rig->sim.scanCount();
         QVERIFY(rig->sim.waitForScans(scans + 1)); // right after a scan: the next is 1.4 s away
@@ -432,9 +440,7 @@ private slots:
         QVERIFY(probe.bind(QHostAddress(QHostAddress::AnyIPv4), 53355, QUdpSocket::ShareAddress));
         QVERIFY(probe.joinMulticastGroup(QHostAddress(QStringLiteral("225.87.32.145"))));
         QString error;
-        QVERIFY2(rig->start({SimUnit::numbered(0)}, &error), qPrintable(error));
-        QVERIFY(rig->sim.waitForScans(1));
-        QVERIFY(rig->listed(1));
+        QVERIFY2(rig->startListed({SimUnit::numbered(0)}, &error), qPrintable(error));
 
         const int scans = rig->sim.scanCount();
         QVERIFY(rig->sim.waitForScans(scans + 1));
@@ -457,7 +463,6 @@ private slots:
 
     void badDatagramsDoNotStall_data()
     {
-        QTest::addColumn<int>("net");
         addNetworkRows();
     }
 
@@ -487,9 +492,7 @@ private slots:
             hex("20 00 00 00"),
         });
         QString error;
-        QVERIFY2(rig->start({SimUnit::numbered(0), SimUnit::numbered(1)}, &error), qPrintable(error));
-        QVERIFY(rig->sim.waitForScans(1));
-        QVERIFY(rig->listed(2));
+        QVERIFY2(rig->startListed({SimUnit::numbered(0), SimUnit::numbered(1)}, &error), qPrintable(error));
         QVERIFY(rig->rowOf(kMac1) >= 0);
         QCOMPARE(rig->sim.scanCount(), 1); // taken in the first scan, not after a later one
     }
@@ -782,7 +785,6 @@ private slots:
 
     void identifyAndReboot_data()
     {
-        QTest::addColumn<int>("net");
         addNetworkRows();
     }
 

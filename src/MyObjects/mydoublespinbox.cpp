@@ -1,17 +1,6 @@
 #include "mydoublespinbox.h"
 
-#include <QDebug>
-#include <QKeyEvent>
-
-namespace {
-bool isEnterKeyPress(const QEvent* event)
-{
-    if (event->type() != QEvent::KeyPress)
-        return false;
-    const int key = static_cast<const QKeyEvent*>(event)->key();
-    return key == Qt::Key_Return || key == Qt::Key_Enter;
-}
-} // namespace
+#include "myspinbox.h"
 
 MyDoubleSpinBox::MyDoubleSpinBox(QWidget* parent)
     : QDoubleSpinBox(parent)
@@ -21,9 +10,7 @@ MyDoubleSpinBox::MyDoubleSpinBox(QWidget* parent)
 
 bool MyDoubleSpinBox::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == this && isEnterKeyPress(event)) {
-        interpretText();
-        qDebug() << "enterPressed";
+    if (takeEnterKey(this, watched, event)) {
         emit enterPressed();
         return true;
     }

@@ -3,15 +3,17 @@
 #include <QDebug>
 #include <QKeyEvent>
 
-namespace {
-bool isEnterKeyPress(const QEvent* event)
+bool takeEnterKey(QAbstractSpinBox* box, QObject* watched, QEvent* event)
 {
-    if (event->type() != QEvent::KeyPress)
+    if (watched != box || event->type() != QEvent::KeyPress)
         return false;
     const int key = static_cast<const QKeyEvent*>(event)->key();
-    return key == Qt::Key_Return || key == Qt::Key_Enter;
+    if (key != Qt::Key_Return && key != Qt::Key_Enter)
+        return false;
+    box->interpretText();
+    qDebug() << "enterPressed";
+    return true;
 }
-} // namespace
 
 MySpinBox::MySpinBox(QWidget* parent)
     : QSpinBox(parent)
@@ -21,9 +23,7 @@ MySpinBox::MySpinBox(QWidget* parent)
 
 bool MySpinBox::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == this && isEnterKeyPress(event)) {
-        interpretText();
-        qDebug() << "enterPressed";
+    if (takeEnterKey(this, watched, event)) {
         emit enterPressed();
         return true;
     }
