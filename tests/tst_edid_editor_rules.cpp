@@ -561,8 +561,7 @@ void TestEdidEditorRules::removingAVicKeepsEach3DStructureWithItsVic()
 
     // edid-decode finds each structure at its VIC, and the all-VIC structure at VIC 34 only.
     const QString text = edidDecode(editor->edidData);
-    if (text.isEmpty())
-        QSKIP("edid-decode is not installed");
+    QVERIFY2(!text.isEmpty(), "edid-decode gave no description (is it installed?)");
     QMap<int, QString> specific;
     QList<int> maskVics;
     bool inMask = false, inSpecific = false;

@@ -82,8 +82,7 @@ void TestEdidEditorScenario::openEditSave_data()
 void TestEdidEditorScenario::openEditSave()
 {
     QFETCH(QString, file);
-    if (QStandardPaths::findExecutable(QStringLiteral("edid-decode")).isEmpty())
-        QSKIP("edid-decode is not installed");
+    QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("edid-decode")).isEmpty(), "edid-decode is not installed");
     initPlexaResources();
     QMainWindow window;
     Ui_MainUI ui;

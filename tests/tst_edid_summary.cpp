@@ -190,8 +190,7 @@ private slots:
         }
         dialogs.answerPath(path);
         f.window->openEDIDFromFile();
-        if (f.editor()->descriptionText.isEmpty())
-            QSKIP("The editor does not describe EDIDs yet.");
+        QVERIFY(!f.editor()->descriptionText.isEmpty());
         QVERIFY(f.window->summaryText->toPlainText().contains(QLatin1String("BEFORE")));
 
         // An edit: the monitor name changes.
