@@ -1,7 +1,9 @@
 #ifndef CALTOR_H
 #define CALTOR_H
 
-#include "controllerfactory.h"
+#include "nosetup.h"
+
+class Ui_MainUI;
 
 #include <QString>
 #include <QWidget>

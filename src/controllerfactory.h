@@ -4,6 +4,8 @@
 #include <QList>
 #include <QPointer>
 
+#include "nosetup.h"
+
 class Ui_MainUI;
 class QObject;
 class QSerialPort;
@@ -19,13 +21,6 @@ class UpdateTabControl;
 class Caltor;
 class FirmwareUpdate;
 class EdidPlus;
-
-// Handed to a controller's protected constructor by test doubles: the controller keeps the form
-// pointer and its own sub-objects, and sets up nothing else (no ports, sockets, timers running or
-// widget wiring). The public constructors delegate to it and then do the real set-up.
-struct NoSetup {
-    explicit NoSetup() = default;
-};
 
 // Creates the controllers of the main window. The window asks this factory instead of calling
 // `new` itself, so a test can hand it doubles that record what the window does with them.

@@ -1,7 +1,9 @@
 #ifndef DISCOVERY_H
 #define DISCOVERY_H
 
-#include "controllerfactory.h"
+#include "nosetup.h"
+
+class Ui_MainUI;
 #include "device.h"
 #include "discoverydatagrams.h"
 

@@ -1,7 +1,12 @@
 #ifndef EDIDPLUS_H
 #define EDIDPLUS_H
 
-#include "controllerfactory.h"
+#include "nosetup.h"
+
+class Ui_MainUI;
+class Scaler;
+class QSerialPort;
+class Lunmora;
 #include "device.h"
 #include "edidentry.h"
 

@@ -1,7 +1,9 @@
 #ifndef FIRMWAREUPDATE_H
 #define FIRMWAREUPDATE_H
 
-#include "controllerfactory.h"
+#include "nosetup.h"
+
+class Ui_MainUI;
 
 #include <QString>
 #include <QWidget>

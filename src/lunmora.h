@@ -1,7 +1,9 @@
 #ifndef LUNMORA_H
 #define LUNMORA_H
 
-#include "controllerfactory.h"
+#include "nosetup.h"
+
+class Ui_MainUI;
 #include "device.h"
 
 #include <QByteArray>

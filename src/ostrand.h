@@ -1,7 +1,9 @@
 #ifndef OSTRAND_H
 #define OSTRAND_H
 
-#include "controllerfactory.h"
+#include "nosetup.h"
+
+class Ui_MainUI;
 #include "device.h"
 
 #include <QByteArray>

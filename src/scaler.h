@@ -1,7 +1,9 @@
 #ifndef SCALER_H
 #define SCALER_H
 
-#include "controllerfactory.h"
+#include "nosetup.h"
+
+class Ui_MainUI;
 #include "device.h"
 
 #include <QByteArray>

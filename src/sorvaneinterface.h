@@ -1,7 +1,12 @@
 #ifndef SORVANEINTERFACE_H
 #define SORVANEINTERFACE_H
 
-#include "controllerfactory.h"
+#include "nosetup.h"
+
+class Ui_MainUI;
+class Scaler;
+class QSerialPort;
+class Lunmora;
 #include "device.h"
 
 #include <QByteArray>

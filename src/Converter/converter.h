@@ -1,7 +1,9 @@
 #ifndef CONVERTER_H
 #define CONVERTER_H
 
-#include "controllerfactory.h"
+#include "nosetup.h"
+
+class Ui_MainUI;
 #include "device.h"
 #include "edidentry.h"
 

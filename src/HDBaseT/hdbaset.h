@@ -1,7 +1,10 @@
 #ifndef HDBASET_H
 #define HDBASET_H
 
-#include "controllerfactory.h"
+#include "nosetup.h"
+
+class Ui_MainUI;
+class QSerialPort;
 #include "device.h"
 
 #include <QList>

@@ -1,7 +1,9 @@
 #ifndef KORVINAUPDATER_H
 #define KORVINAUPDATER_H
 
-#include "controllerfactory.h"
+#include "nosetup.h"
+
+class Ui_MainUI;
 
 #include <QWidget>
 

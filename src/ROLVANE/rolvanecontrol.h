@@ -1,7 +1,9 @@
 #ifndef ROLVANECONTROL_H
 #define ROLVANECONTROL_H
 
-#include "controllerfactory.h"
+#include "nosetup.h"
+
+class Ui_MainUI;
 
 #include <QWidget>
 

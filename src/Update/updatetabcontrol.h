@@ -1,7 +1,9 @@
 #ifndef UPDATETABCONTROL_H
 #define UPDATETABCONTROL_H
 
-#include "controllerfactory.h"
+#include "nosetup.h"
+
+class Ui_MainUI;
 #include "device.h"
 
 #include <QString>
