@@ -1,25 +1,21 @@
 #include "monitoredids.h"
 
 #include "ediddecoder.h"
+#include "edidfile.h"
+#include "regularfile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QRegularExpression>
 
 #include <algorithm>
 
 namespace {
 
-// The largest EDID there is: 256 blocks of 128 bytes.
-constexpr qint64 MaxEdidSize = 256 * 128;
-
+// A connector file, or nothing when it is not a regular file of at most `limit` bytes (a FIFO
+// in its place must not block the monitor list).
 QByteArray readSmallFile(const QString& path, qint64 limit)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray();
-    // sysfs files report no size: read up to one byte past the limit to tell an oversized file.
-    return f.read(limit + 1);
+    return readRegularFile(path, limit).bytes;
 }
 
 // Orders connector names by card number, then by the rest with digit runs compared as numbers.
@@ -88,8 +84,8 @@ QList<EdidEntry> connectedMonitorEdids(const QString& drmRoot)
         const QByteArray status = readSmallFile(folder + QStringLiteral("/status"), 64).trimmed();
         if (status != "connected")
             continue;
-        const QByteArray edid = readSmallFile(folder + QStringLiteral("/edid"), MaxEdidSize);
-        if (edid.isEmpty() || edid.size() > MaxEdidSize || !edidInputError(edid).isEmpty())
+        const QByteArray edid = readSmallFile(folder + QStringLiteral("/edid"), MaxEdidBytes);
+        if (edid.isEmpty() || !edidInputError(edid).isEmpty())
             continue;
         EdidEntry entry;
         entry.name = edidMonitorName(edid);

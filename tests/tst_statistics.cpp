@@ -14,6 +14,8 @@
 #include <QTcpSocket>
 #include <QUrl>
 
+#include <sys/stat.h>
+
 namespace {
 
 const qint64 NOW = 1700000000;
@@ -146,6 +148,7 @@ private slots:
 
     void init()
     {
+        myXMLManager::startAgainForTests();
         QFile::remove(peer.root() + QStringLiteral("/posts.log"));
         QFile::setPermissions(statFolder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         if (QFileInfo(statFolder()).isDir())
@@ -266,6 +269,11 @@ private slots:
             << QByteArray("<DataSheet><acceptance>yes</acceptance><lastSent>1</lastSent></DataSheet>") << true;
         QTest::newRow("other consent text")
             << QByteArray("<DataSheet><acceptance>Yes</acceptance><lastSent>1</lastSent><data/></DataSheet>") << false;
+        // Read as U+FFFD, the next write would lose the byte for good.
+        QTest::newRow("not the UTF-8 it declares")
+            << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE Info>\n<DataSheet><acceptance>yes"
+                          "</acceptance><lastSent>1</lastSent><data><products>keep me \xe9</products></data></DataSheet>")
+            << false;
     }
     void unusableFileLeftAlone()
     {
@@ -291,7 +299,68 @@ private slots:
         QCOMPARE(QDir(statFolder()).entryList(QDir::Files), QStringList{"VelmoPlexa-T-Stat.xml"});
     }
 
-    // The answer holds for the run when the file cannot be written; nothing breaks.
+    // Something other than a file where the answer is kept: it is not the program's to remove and
+    // no answer could be kept there, so nothing is asked and nothing collected. The user is told
+    // once a run; an empty file is no answer yet and is replaced by the answer.
+    void notAFile_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("FIFO") << "FIFO";
+        QTest::newRow("empty file") << "empty";
+    }
+    void notAFile()
+    {
+        QFETCH(QString, kind);
+        const QString path = myXMLManager::statisticsFilePath();
+        QVERIFY(QDir().mkpath(statFolder()));
+        if (kind == QLatin1String("folder"))
+            QVERIFY(QDir().mkpath(path));
+        else if (kind == QLatin1String("FIFO"))
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else
+            QVERIFY(QFile(path).open(QIODevice::WriteOnly));
+        StatusServer server(200);
+        Endpoints::setServer(server.url());
+        ScriptedDialogs dialogs;
+        ScriptedDialogs::Scope scope(dialogs);
+        dialogs.answerButton(QMessageBox::Yes);
+
+        const bool empty = kind == QLatin1String("empty");
+        QCOMPARE(myXMLManager::checkStatisticsAcceptance(), empty);
+        QCOMPARE(dialogs.shown().size(), 1);
+        const ScriptedDialogs::Shown told = dialogs.shown().at(0);
+        QCOMPARE(told.title, QStringLiteral("Anonymous Data"));
+        if (empty) {
+            QCOMPARE(told.kind, DialogBackend::Kind::Question);
+            QCOMPARE(field("acceptance"), QStringLiteral("yes"));
+        } else {
+            QCOMPARE(told.kind, DialogBackend::Kind::Information);
+            QCOMPARE(told.text, QStringLiteral("No anonymous usage statistics are collected: \"%1\" is not a regular "
+                                               "file: it is a %2. Your answer about them cannot be kept there. Remove "
+                                               "or rename it to be asked at the next start.")
+                                    .arg(path, kind));
+            QCOMPARE(QFileInfo(path).isDir(), kind == QLatin1String("folder"));
+            QVERIFY(QFileInfo(path).exists() && !QFileInfo(path).isFile());
+        }
+        myXMLManager::incrementStatistic(myXMLManager::STAT_OPENED);
+
+        // Not again in the same run; the next start reads the answer, or tells again.
+        QCOMPARE(myXMLManager::checkStatisticsAcceptance(), empty);
+        QCOMPARE(dialogs.shown().size(), 1);
+        myXMLManager::startAgainForTests();
+        QCOMPARE(myXMLManager::checkStatisticsAcceptance(), empty);
+        QCOMPARE(dialogs.shown().size(), empty ? 1 : 2);
+        if (empty)
+            QCOMPARE(recorded(), QStringList{"opened_plexat=1"});
+        else
+            QCOMPARE(dialogs.shown().at(1).kind, DialogBackend::Kind::Information);
+        waitForSend();
+        QVERIFY(server.requests.isEmpty());
+    }
+
+    // The answer holds for the run when the file cannot be written, and the user is told so once;
+    // the next start asks again.
     void folderNotWritable_data()
     {
         QTest::addColumn<bool>("readOnlyFolder"); // else a file stands where the folder belongs
@@ -322,6 +391,21 @@ private slots:
         myXMLManager::checkSendStatisticsData();
         QVERIFY(!myXMLManager::isSendingStatistics());
         QVERIFY(!QFileInfo::exists(myXMLManager::statisticsFilePath()));
+        QCOMPARE(dialogs.shown().size(), 2);
+        QCOMPARE(dialogs.shown().at(1).kind, DialogBackend::Kind::Information);
+        QVERIFY2(dialogs.shown().at(1).text.startsWith(
+                     QStringLiteral("Your answer about anonymous usage statistics could not be kept (")),
+                 qPrintable(dialogs.shown().at(1).text));
+        QVERIFY(dialogs.shown().at(1).text.endsWith(
+            QStringLiteral("). It holds until the program is closed, and you will be asked again at the next start.")));
+
+        QVERIFY(myXMLManager::checkStatisticsAcceptance());
+        QCOMPARE(dialogs.shown().size(), 2);
+        myXMLManager::startAgainForTests();
+        dialogs.answerButton(QMessageBox::No);
+        QVERIFY(!myXMLManager::checkStatisticsAcceptance());
+        QCOMPARE(dialogs.shown().size(), 4);
+        QCOMPARE(dialogs.shown().at(2).kind, DialogBackend::Kind::Question);
     }
 
     void sevenDays_data()

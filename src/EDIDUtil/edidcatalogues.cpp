@@ -1,6 +1,7 @@
 #include "edidcatalogues.h"
 
 #include "constants.h"
+#include "regularfile.h"
 
 #include <QDir>
 #include <QDomDocument>
@@ -226,15 +227,20 @@ QString CatalogueFiles::path(const QString& fileName)
 
 bool CatalogueFiles::readDocument(const QString& path, QDomDocument* document, QString* error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        setError(error, QObject::tr("Cannot read \"%1\": %2").arg(QDir::toNativeSeparators(path), file.errorString()));
+    // Only a regular file of a sensible size: a FIFO or device here would block the start-up.
+    const RegularFileRead file = readRegularFile(path, MaxPerUserXmlBytes);
+    if (!file.ok()) {
+        setError(error, file.error);
         return false;
     }
     QString message;
     int line = 0;
     int column = 0;
-    if (!document->setContent(&file, &message, &line, &column)) {
+    // The parser would take bytes that are not UTF-8 as U+FFFD, and the next write would make
+    // the loss permanent: such a file is refused like one that does not parse.
+    if (xmlUtf8Error(file.bytes, &line, &column))
+        message = QObject::tr("a byte that is not UTF-8");
+    if (!message.isEmpty() || !document->setContent(file.bytes, &message, &line, &column)) {
         setError(error, QObject::tr("\"%1\" is not a valid XML file (line %2, column %3: %4). It was left unchanged.")
                             .arg(QDir::toNativeSeparators(path))
                             .arg(line)

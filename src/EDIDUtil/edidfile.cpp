@@ -1,6 +1,7 @@
 #include "edidfile.h"
 
 #include "ediddecoder.h"
+#include "regularfile.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -33,13 +34,18 @@ bool writeEdidFile(const QString& path, const QByteArray& bytes, QString* error)
 
 QByteArray readEdidFile(const QString& path, QString* error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const RegularFileRead file = readRegularFile(path, MaxEdidBytes);
+    if (!file.ok()) {
         if (error)
-            *error = file.errorString();
+            *error = file.status == RegularFileRead::TooLarge
+                ? QStringLiteral("This is not an EDID: an EDID has at most %1 blocks of 128 bytes (%2 bytes), but "
+                                 "this file is longer.")
+                      .arg(MaxEdidBytes / 128)
+                      .arg(MaxEdidBytes)
+                : file.error;
         return QByteArray();
     }
-    const QByteArray bytes = file.readAll();
+    const QByteArray& bytes = file.bytes;
     const QString problem = edidInputError(bytes);
     if (!problem.isEmpty()) {
         if (error)

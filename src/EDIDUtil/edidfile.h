@@ -8,8 +8,14 @@
 // complete, and a failed write leaves it untouched. Returns false and sets *error on failure.
 bool writeEdidFile(const QString& path, const QByteArray& bytes, QString* error);
 
-// Reads an EDID from a ".bin" file. Returns an empty array and sets *error when the file cannot
-// be read or does not hold an EDID (anything edidInputError refuses).
+// The largest EDID there can be: the base block announces at most 255 extensions, so 256 blocks
+// of 128 bytes. The editor shows every block of such an EDID; nothing longer is an EDID.
+constexpr qint64 MaxEdidBytes = 256 * 128;
+
+// Reads an EDID from a ".bin" file. Returns an empty array and sets *error when the file is not a
+// regular file (a FIFO, a device such as /dev/zero, a folder), cannot be read, is longer than
+// MaxEdidBytes, or does not hold an EDID (anything edidInputError refuses). Never waits on the
+// file and never reads more than one byte past MaxEdidBytes.
 QByteArray readEdidFile(const QString& path, QString* error);
 
 #endif // EDIDFILE_H

@@ -3,6 +3,7 @@
 #include "constants.h"
 #include "dialogs.h"
 #include "endpoints.h"
+#include "regularfile.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -45,6 +46,13 @@ const QString CONSENT_TEXT = QStringLiteral(
     "how this software is being used. No personal information will be collected, and data that is captured will "
     "only be used to determine the scope and extent to which this software is used.");
 
+const QString NOT_KEPT_TEXT = QStringLiteral(
+    "No anonymous usage statistics are collected: %1 Your answer about them cannot be kept there. Remove or "
+    "rename it to be asked at the next start.");
+const QString ANSWER_NOT_KEPT_TEXT = QStringLiteral(
+    "Your answer about anonymous usage statistics could not be kept (%1). It holds until the program is closed, "
+    "and you will be asked again at the next start.");
+
 constexpr qint64 SEND_INTERVAL_SECS = 7 * 24 * 60 * 60; // 604800
 // A statistics server that accepts the connection and never answers must not keep the send
 // pending for the rest of the run.
@@ -52,6 +60,9 @@ constexpr int SEND_TIMEOUT_MS = 30000;
 
 bool g_accepted = false;
 bool g_sending = false;
+// Set once this run has found that no answer to the consent question can be kept (the user was
+// told): the question is not asked again, nor the user told again, until the next start.
+bool g_settledForRun = false;
 std::function<QDateTime()> g_clock;
 QPointer<QNetworkAccessManager> g_network;
 
@@ -67,38 +78,44 @@ QString userFolder(const QString& name)
 
 enum class ReadResult { Ok, Missing, Unreadable, Malformed };
 
-// Reads and parses a whole per-user file. Files written by earlier versions carry no XML
-// declaration and are in the system's 8-bit encoding; when such a file is not valid UTF-8 it is
-// read in that encoding instead.
+// Reads and parses a whole per-user file: only a regular file of a sensible size (a FIFO or a
+// device in its place would block the GUI thread for good). Files written by earlier versions
+// carry no XML declaration and are in the system's 8-bit encoding; when such a file is not valid
+// UTF-8 it is read in that encoding instead. Any other file that is not the UTF-8 it declares is
+// malformed: the parser would take the bytes as U+FFFD and the next write would keep that loss.
 ReadResult readDocument(const QString& path, QDomDocument& doc)
 {
-    if (!QFileInfo::exists(path))
+    const RegularFileRead file = readRegularFile(path, MaxPerUserXmlBytes);
+    if (file.status == RegularFileRead::Missing)
         return ReadResult::Missing;
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
-        qDebug() << " Failed to open file." << path;
+    if (!file.ok()) {
+        qDebug() << " Failed to open file." << file.error;
         return ReadResult::Unreadable;
     }
-    const QByteArray bytes = file.readAll();
-    file.close();
+    const QByteArray& bytes = file.bytes;
 
     QString message;
     int line = 0;
     int column = 0;
-    if (doc.setContent(bytes, true, &message, &line, &column))
-        return ReadResult::Ok;
-    const QTextCodec* locale = QTextCodec::codecForLocale();
-    if (locale && locale->mibEnum() != 106 /* UTF-8 */ && !bytes.startsWith("<?xml")) {
-        QString ignored;
-        if (doc.setContent(QString::fromLocal8Bit(bytes), true, &ignored))
+    bool declared = false;
+    xmlTextIsUtf8(bytes, &declared);
+    if (xmlUtf8Error(bytes, &line, &column)) {
+        const QTextCodec* locale = QTextCodec::codecForLocale();
+        if (!declared && locale && locale->mibEnum() != 106 /* UTF-8 */
+            && doc.setContent(QString::fromLocal8Bit(bytes), true, &message, &line, &column))
             return ReadResult::Ok;
+        if (message.isEmpty())
+            message = QStringLiteral("a byte that is not UTF-8");
+    } else if (doc.setContent(bytes, true, &message, &line, &column)) {
+        return ReadResult::Ok;
     }
     qDebug() << "Failed to parse" << path << ":" << message << "at line" << line << "column" << column;
     return ReadResult::Malformed;
 }
 
 // Replaces the file with the whole document, atomically: a failed write leaves the old file.
-bool writeDocument(const QString& path, QDomDocument& doc)
+// On failure `error` (when given) says why, for the user.
+bool writeDocument(const QString& path, QDomDocument& doc, QString* error = nullptr)
 {
     for (QDomNode n = doc.firstChild(); !n.isNull();) {
         const QDomNode next = n.nextSibling();
@@ -113,19 +130,22 @@ bool writeDocument(const QString& path, QDomDocument& doc)
     const QString folder = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(folder)) {
         qDebug() << "Cannot create the folder" << folder;
+        if (error)
+            *error = QStringLiteral("cannot create the folder \"%1\"").arg(QDir::toNativeSeparators(folder));
         return false;
     }
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qDebug() << "Cannot write" << path << ":" << file.errorString();
-        return false;
+    bool written = file.open(QIODevice::WriteOnly);
+    if (written) {
+        file.write(doc.toByteArray(4));
+        written = file.commit();
     }
-    file.write(doc.toByteArray(4));
-    if (!file.commit()) {
+    if (!written) {
         qDebug() << "Cannot write" << path << ":" << file.errorString();
-        return false;
+        if (error)
+            *error = QStringLiteral("cannot write \"%1\": %2").arg(QDir::toNativeSeparators(path), file.errorString());
     }
-    return true;
+    return written;
 }
 
 void setElementText(QDomElement element, const QString& text)
@@ -299,14 +319,33 @@ void myXMLManager::setClockForTests(std::function<QDateTime()> clock)
     g_clock = std::move(clock);
 }
 
+void myXMLManager::startAgainForTests()
+{
+    g_accepted = false;
+    g_settledForRun = false;
+}
+
 bool myXMLManager::checkStatisticsAcceptance()
 {
     qDebug() << "Statistics accepted:" << g_accepted;
-    const QFileInfo info(statisticsFilePath());
+    if (g_settledForRun) {
+        qDebug() << "Statistics answer not kept: not asked again before the next start";
+        return g_accepted;
+    }
+    const QString path = statisticsFilePath();
+    const QFileInfo info(path);
     if (info.exists() && info.isFile() && info.size() > 0) {
         qDebug() << "CHECK FOR STATS POSITIVE ";
         if (checkStatisticsAcceptanceFileRead())
             checkSendStatisticsData();
+    } else if (info.exists() && !info.isFile()) {
+        // A folder, FIFO or device stands where the answer is kept. It is not the program's to
+        // remove, and no answer could be kept in its place: asking would bring the question back
+        // at every start. Nothing is collected; the user is told once.
+        qDebug() << "Statistics file is not a regular file:" << path;
+        g_accepted = false;
+        g_settledForRun = true;
+        Dialogs::information(nullptr, CONSENT_TITLE, NOT_KEPT_TEXT.arg(readRegularFile(path, 0).error));
     } else {
         qDebug() << "CHECK FOR STATS NEGATIVE";
         createStatisticsFile();
@@ -341,8 +380,13 @@ void myXMLManager::createStatisticsFile()
     appendTextElement(root, STAT_ID, g_accepted ? QUuid::createUuid().toString() : QString());
     appendTextElement(root, STAT_LAST_SENT, QString::number(nowSecs()));
     appendTextElement(root, STAT_DATA, QString());
-    // The answer holds for this run even when the file cannot be written.
-    writeDocument(statisticsFilePath(), doc);
+    // The answer holds for this run even when the file cannot be written; the user is told that
+    // it will be asked again at the next start.
+    QString error;
+    if (!writeDocument(statisticsFilePath(), doc, &error)) {
+        g_settledForRun = true;
+        Dialogs::information(nullptr, CONSENT_TITLE, ANSWER_NOT_KEPT_TEXT.arg(error));
+    }
 }
 
 void myXMLManager::checkSendStatisticsData()

@@ -30,6 +30,10 @@ public:
     // Usage statistics -----------------------------------------------------------------------
     // Start-up: asks for consent when there is no statistics file yet, otherwise reads the
     // stored answer and posts the counters when seven days have passed. Returns the consent.
+    // When something other than a regular file (a folder, a FIFO) stands in the file's place,
+    // nothing is asked, nothing is collected and the user is told once. When the answer cannot
+    // be written, it holds for this run and the user is told once. Either way the question is
+    // not asked again until the program is started again.
     static bool checkStatisticsAcceptance();
     // Sets the consent from the file; false when the file cannot be read or parsed.
     static bool checkStatisticsAcceptanceFileRead();
@@ -56,6 +60,8 @@ public:
     // Replaces the clock used for "now" (seven-day rule, time of the last send); an empty
     // function restores the system clock.
     static void setClockForTests(std::function<QDateTime()> clock);
+    // Forgets what this run settled (the consent, a told failure), as a new start does.
+    static void startAgainForTests();
 
     // Statistic keys.
     static const QString STAT_OPENED;                // "opened_plexat"
