@@ -343,6 +343,12 @@ void TestCatalogues::perUserCopiesAreSeededOnce()
     ChromaticityCatalogue chroma;
     QVERIFY(loadChromaticityCatalogue(CatalogueFiles::path(CHROMATICITY_FILE), &chroma));
     QCOMPARE(chroma.sets.value(0).name, CHROMATICITY_SRGB);
+
+    // The shipped copies themselves read as well (the decoder's fuzz target takes them).
+    TimingCatalogue resource;
+    QString error;
+    QVERIFY2(loadTimingCatalogue(QStringLiteral(":/catalogues/") + TIMINGS_FILE, &resource, &error), qPrintable(error));
+    QCOMPARE(resource.timings.size(), shipped.timings.size());
 }
 
 // Every VESA entry carries the DMT id it was made from, every CEA entry its VIC (and HDMI VIC);

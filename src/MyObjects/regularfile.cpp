@@ -50,10 +50,29 @@ RegularFileRead unreadable(const QString& shown, int error)
     return failure(RegularFileRead::Unreadable, QObject::tr("Cannot read \"%1\": %2").arg(shown, qt_error_string(error)));
 }
 
+// A Qt resource (":/..."): built into the program, so neither a FIFO nor a device, and its size
+// is known.
+RegularFileRead readResource(const QString& path, qint64 maxBytes)
+{
+    QFile file(path);
+    if (!file.exists())
+        return failure(RegularFileRead::Missing, QObject::tr("\"%1\" does not exist.").arg(path));
+    if (file.size() > maxBytes)
+        return tooLarge(path, maxBytes);
+    if (!file.open(QIODevice::ReadOnly))
+        return failure(RegularFileRead::Unreadable, QObject::tr("Cannot read \"%1\": %2").arg(path, file.errorString()));
+    RegularFileRead r;
+    r.status = RegularFileRead::Ok;
+    r.bytes = file.read(maxBytes + 1);
+    return r.bytes.size() > maxBytes ? tooLarge(path, maxBytes) : r;
+}
+
 } // namespace
 
 RegularFileRead readRegularFile(const QString& path, qint64 maxBytes)
 {
+    if (path.startsWith(QLatin1Char(':')))
+        return readResource(path, maxBytes);
     const QString shown = QDir::toNativeSeparators(path);
     const QByteArray name = QFile::encodeName(path);
     struct stat info;

@@ -28,7 +28,8 @@ struct RegularFileRead
 // Opens `path` only when it is a regular file (symbolic links followed) and reads at most
 // `maxBytes` of it. The open never waits (a FIFO is refused, not waited on) and at most
 // `maxBytes` + 1 bytes are read, however large the file claims or turns out to be. Files that
-// report no size (the kernel's sysfs attributes) are read the same way.
+// report no size (the kernel's sysfs attributes) are read the same way. A path starting with
+// ":" is a Qt resource (the shipped catalogues) and is read from the program itself.
 RegularFileRead readRegularFile(const QString& path, qint64 maxBytes);
 
 // The largest per-user XML file read (settings, statistics, catalogues): far beyond any real
