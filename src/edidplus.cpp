@@ -3,6 +3,7 @@
 
 #include "converter.h"
 #include "dialogs.h"
+#include "edidfile.h"
 #include "edidmanagement.h"
 #include "lunmora.h"
 #include "scaler.h"
@@ -11,7 +12,6 @@
 
 #include <QComboBox>
 #include <QDebug>
-#include <QFile>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -158,7 +158,7 @@ void EdidPlus::openSelectedEDID()
 {
     if (!m_edidManagement)
         return;
-    if (m_edidManagement->edidData.isEmpty()) {
+    if (m_edidManagement->currentEdid().isEmpty()) {
         Dialogs::critical(ui->centralFrame, QStringLiteral("Error"), QStringLiteral("Unable to read the selected EDID."));
         return;
     }
@@ -182,7 +182,7 @@ void EdidPlus::openEDIDFromDevice(QByteArray edid)
     ui->loadedEDID->setText(QStringLiteral("Viewing %1").arg(selectedName));
 
     if (!edid.isEmpty()) {
-        m_edidManagement->edidData = edid;
+        m_edidManagement->setEdidData(edid);
         openSelectedEDID();
         return;
     }
@@ -208,7 +208,7 @@ void EdidPlus::openEDIDFromDevice(QByteArray edid)
         } else {
             bytes = m_sorvaneInterface->getEDID(index);
         }
-        m_edidManagement->edidData = bytes;
+        m_edidManagement->setEdidData(bytes);
     }
     openSelectedEDID();
 }
@@ -224,16 +224,17 @@ void EdidPlus::openMonitorEDIDFromNewDropdown()
     if (k < 0 || k >= monitorList.size())
         return;
     const QByteArray edid = monitorList.at(k).edid;
-    m_edidManagement->edidData = edid;
+    m_edidManagement->setEdidData(edid);
 
     // An EDID that announces one extension without carrying it was cut short by the source.
     const auto byteAt = [&edid](int i) { return i < edid.size() ? quint8(edid.at(i)) : quint8(0); };
     if (edid.size() >= 128 && byteAt(126) == 1 && byteAt(128) == 0) {
         Dialogs::warning(ui->centralFrame, QStringLiteral("Warning"),
-                         QStringLiteral("Accurate EDID parsing from within the Windows environment is only possible "
-                                        "with graphics adapters that are manufactured by Nvidia or ATI. As an "
-                                        "alternative, your display's EDID can be recorded, viewed, and edited with "
-                                        "this tool and the aid of a Velmo EDID Sorvane product. e.g. Part# Pastrim"));
+                         QStringLiteral("The EDID that the kernel reports for this display's connector "
+                                        "announces an extension block that it does not contain, so only its base "
+                                        "block can be parsed. As an alternative, your display's EDID can be "
+                                        "recorded, viewed, and edited with this tool and the aid of a Velmo EDID "
+                                        "Sorvane product. e.g. Part# Pastrim"));
     }
     openSelectedEDID();
 }
@@ -242,18 +243,18 @@ void EdidPlus::openEDIDFromFile(QString path)
 {
     if (!m_edidManagement)
         return;
-    QByteArray content;
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            Dialogs::critical(ui->centralFrame, QStringLiteral("I/O Error"),
-                              QStringLiteral("Cannot open file for reading."));
-            return;
-        }
-        content = file.readAll();
-    } // closed here: every open releases its file before the editor takes over
+    QString error;
+    const QByteArray content = readEdidFile(path, &error);
+    if (content.isEmpty()) {
+        // A file that is there and readable was refused for what it holds: say what.
+        const QFileInfo info(path);
+        const bool opened = info.exists() && info.isReadable() && !info.isDir();
+        Dialogs::critical(ui->centralFrame, QStringLiteral("I/O Error"),
+                          opened && !error.isEmpty() ? error : QStringLiteral("Cannot open file for reading."));
+        return;
+    }
     ui->loadedEDID->setText(QStringLiteral("Viewing File: %1").arg(QFileInfo(path).baseName()));
-    m_edidManagement->edidData = content;
+    m_edidManagement->setEdidData(content);
     m_edidManagement->displayEDID(path);
 }
 

@@ -512,10 +512,10 @@ void MainWindow::uploadEDIDToDeviceSlot()
     if (!label || !inputChoice)
         return;
     // Nothing to send when the editor could not encode its pages (it has said why).
-    if (editor->edidData.isEmpty())
+    if (editor->currentEdid().isEmpty())
         return;
 
     const QString productName = label->text().section(QLatin1Char(','), 0, 0);
     ostrand->uploadCustomEDID(uploadInputNumber(inputChoice->currentText()), parts.at(1), parts.at(2),
-                              editor->edidData, productName);
+                              editor->currentEdid(), productName);
 }

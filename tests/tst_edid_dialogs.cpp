@@ -1,5 +1,6 @@
 // The custom timing and custom audio dialogs.
 
+#include "localetest.h"
 #include "plexatest.h"
 #include "scripteddialogs.h"
 
@@ -36,6 +37,8 @@ private slots:
     void timingNameRules();
     void savedTimingIsAppendedAndReRead();
     void failedTimingWriteKeepsTheDialogOpen();
+    void timingDialogUnderAnyLocale_data();
+    void timingDialogUnderAnyLocale();
     void audioCodingRules();
     void audioOkRule();
     void savedAudioFormatIsAppendedAndReRead();
@@ -241,6 +244,62 @@ void TestEdidDialogs::savedTimingIsAppendedAndReRead()
     type(ui->timingName, QStringLiteral("Laptop"));
     dialog.accept();
     QCOMPARE(dialogs.shown().last().title, QStringLiteral("Timing Name"));
+}
+
+// The calculator's pixel clock is read back as it was written, and typed with a point or a comma,
+// whatever the user's locale; the catalogue stores it in the C locale.
+void TestEdidDialogs::timingDialogUnderAnyLocale_data()
+{
+    addLocaleRows();
+}
+
+void TestEdidDialogs::timingDialogUnderAnyLocale()
+{
+    QFETCH(QString, locale);
+    const DefaultLocaleScope localeScope(locale);
+
+    ScriptedDialogs::Scope scope(dialogs);
+    QSet<QString> names;
+    CustomTimingDialog dialog;
+    dialog.setTimingNames(&names);
+    dialog.setCatalogueFile(timingsPath);
+    Ui_CustomTimingDialog* ui = dialog.form();
+    const auto calculate = [&](Timing* record, const QString& name) {
+        dialog.resetForm();
+        dialog.loadTiming(record);
+        type(ui->horizontalPixelsCalc, QStringLiteral("1920"));
+        type(ui->verticalLinesCalc, QStringLiteral("1080"));
+        type(ui->refreshRateCalc, QStringLiteral("60"));
+        ui->calculateDTD->click();
+        type(ui->timingName, name);
+    };
+
+    Timing calculated;
+    calculate(&calculated, QStringLiteral("Calculated"));
+    QCOMPARE(ui->pixelClock->text(), QStringLiteral("173.000"));
+    dialog.accept();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QVERIFY(dialogs.shown().isEmpty());
+    QCOMPARE(calculated.pixelFreq, 173.0);
+    QCOMPARE(calculated.fieldRate, 60);
+    QVERIFY(qAbs(calculated.hFreq - 67.158) < 0.001);
+
+    Timing typed;
+    calculate(&typed, QStringLiteral("Typed"));
+    type(ui->pixelClock, QStringLiteral("148,5"));
+    QCOMPARE(ui->pixelClock->text(), QStringLiteral("148.5"));
+    dialog.accept();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(typed.pixelFreq, 148.5);
+
+    QFile file(timingsPath);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray xml = file.readAll();
+    QVERIFY2(xml.contains("<pixelFreq>173</pixelFreq>") && xml.contains("<pixelFreq>148.5</pixelFreq>"), xml.constData());
+    TimingCatalogue reread;
+    QVERIFY(loadTimingCatalogue(timingsPath, &reread));
+    QCOMPARE(reread.timings.size(), 2);
+    QCOMPARE(reread.timings.at(0).pixelFreq, 173.0);
 }
 
 void TestEdidDialogs::failedTimingWriteKeepsTheDialogOpen()

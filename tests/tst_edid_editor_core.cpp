@@ -3,11 +3,13 @@
 // view and saving ".bin" files.
 
 #include "audioformatmodel.h"
+#include "constants.h"
 #include "edidbuilder.h"
 #include "ediddecoder.h"
 #include "edidencoder.h"
 #include "edidformbinder.h"
 #include "edidmanagement.h"
+#include "localetest.h"
 #include "plexatest.h"
 #include "resources.h"
 #include "scripteddialogs.h"
@@ -16,6 +18,7 @@
 
 #include <QDir>
 #include <QMainWindow>
+#include <QStyledItemDelegate>
 #include <QTextEdit>
 
 #include <memory>
@@ -50,8 +53,24 @@ struct Editor
 
     void display(const QByteArray& bytes, const QString& name = QStringLiteral("test"))
     {
-        em->edidData = bytes;
+        em->setEdidData(bytes);
         em->displayEDID(name);
+    }
+    // The viewer's new-EDID sequence.
+    void startNew()
+    {
+        em->initNewEDID();
+        em->clearEDID();
+        em->enableEditButtons(true);
+        em->refreshEDID();
+        em->resetHistory();
+    }
+    // Shows a corpus EDID and returns its bytes.
+    QByteArray displayCorpus(const QString& name)
+    {
+        const QByteArray bytes = corpusFile(name);
+        display(bytes);
+        return bytes;
     }
 };
 
@@ -177,6 +196,9 @@ private slots:
     void undoHistory();
     void nothingRecordedWhileLoading();
     void newEdid();
+    void numbersFollowOneRule_data();
+    void numbersFollowOneRule();
+    void largeEdidLabelledAsItIs();
     void displayAndDescriptionView();
     void unencodableEditIsRefused();
     void saveWritesTheFile_data();
@@ -193,9 +215,9 @@ void TestEdidEditorCore::binderRoundTripOnCorpus()
     ScriptedDialogs dialogs;
     ScriptedDialogs::Scope scope(dialogs);
     EdidDecodeContext context;
-    context.timings = &e.em->timingCatalogue;
-    context.audio = &e.em->audioCatalogue;
-    QVERIFY(!e.em->timingCatalogue.timings.isEmpty());
+    context.timings = &e.em->timings();
+    context.audio = &e.em->audioFormats();
+    QVERIFY(!e.em->timings().timings.isEmpty());
     int checked = 0, refused = 0;
     const QStringList files = QDir(PlexaTest::edidCorpusDir()).entryList({QStringLiteral("*.bin")}, QDir::Files, QDir::Name);
     QVERIFY(files.size() >= 300);
@@ -206,16 +228,16 @@ void TestEdidEditorCore::binderRoundTripOnCorpus()
         decodeEdid(bytes, context, &decoded, &error);
         if (!error.isEmpty())
             continue;
-        EdidFormBinder::applyStateToForm(decoded, &e.ui, e.em->timingModel, e.em->audioModel);
+        EdidFormBinder::applyStateToForm(decoded, &e.ui, e.em->getTimingModel(), e.em->getAudioModel());
         EdidState back;
-        EdidFormBinder::readStateFromForm(&e.ui, e.em->timingModel, e.em->audioModel, &back);
+        EdidFormBinder::readStateFromForm(&e.ui, e.em->getTimingModel(), e.em->getAudioModel(), &back);
         bool ok = false;
         compareShownState(decoded, back, file, &ok);
         if (!ok)
             return;
         // Read into a base: what the form does not show stays as the base had it.
         EdidState based = decoded;
-        EdidFormBinder::readStateFromForm(&e.ui, e.em->timingModel, e.em->audioModel, &based);
+        EdidFormBinder::readStateFromForm(&e.ui, e.em->getTimingModel(), e.em->getAudioModel(), &based);
         QCOMPARE(based.manufacturer, decoded.manufacturer);
         QCOMPARE(based.otherDataBlocks, decoded.otherDataBlocks);
         QCOMPARE(based.threeDMask, decoded.threeDMask);
@@ -256,13 +278,13 @@ void TestEdidEditorCore::binderWritesWithoutSignals()
     s.threeDMask = 0x0001;
     s.threeDStructureAll = 0x0041;
     e.ui.eightBitsPPC->setChecked(true);
-    EdidFormBinder::applyStateToForm(s, &e.ui, e.em->timingModel, e.em->audioModel);
+    EdidFormBinder::applyStateToForm(s, &e.ui, e.em->getTimingModel(), e.em->getAudioModel());
     QCOMPARE(clicks, 0);
     QCOMPARE(texts, 0);
     QVERIFY(!e.ui.eightBitsPPC->isChecked()); // emptied although its group is exclusive
     QVERIFY(e.ui.dpRadio->isChecked());
     QCOMPARE(e.ui.monitorName->text(), QStringLiteral("Plexa"));
-    QCOMPARE(e.em->timingModel->rowCount(), 1);
+    QCOMPARE(e.em->getTimingModel()->rowCount(), 1);
     QCOMPARE(e.ui.vic3Ddropdown->count(), 2);
     QCOMPARE(e.ui.vic3Ddropdown->itemText(1), QStringLiteral("16  1920x1080p(16:9)     60Hz    "));
     QCOMPARE(e.ui.firstVIC->text(), e.ui.vic3Ddropdown->itemText(1));
@@ -273,25 +295,28 @@ void TestEdidEditorCore::binderWritesWithoutSignals()
 void TestEdidEditorCore::constructionState()
 {
     Editor e;
-    QVERIFY(e.em->edidData.isEmpty());
-    QVERIFY(!e.em->editMode);
-    QVERIFY(e.em->history.isEmpty());
-    QVERIFY(e.em->showDiffMode);
+    QVERIFY(e.em->currentEdid().isEmpty());
+    QVERIFY(!e.em->isEditing());
+    QVERIFY(e.em->undoHistory().isEmpty());
+    QVERIFY(e.em->diffModeOn());
     for (QToolButton* b : {e.ui.saveEDID, e.ui.editEDID, e.ui.undoEDID, e.ui.undoEDIDAll, e.ui.saveToDevice})
         QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
     QVERIFY(e.ui.firstVIC->isHidden());
     QVERIFY(e.ui.wizardNext->isHidden());
-    QVERIFY(e.ui.timingTable->model() == e.em->timingModel);
+    QVERIFY(e.ui.timingTable->model() == e.em->getTimingModel());
     QVERIFY(e.ui.timingTable->isColumnHidden(TimingModel::DtdColumn));
     QVERIFY(!e.ui.timingTable->isColumnHidden(TimingModel::Ycbcr420Column));
-    QVERIFY(e.ui.timingDropdown->count() > 1);
     QVERIFY(e.ui.audioDropdown->count() > 1);
+    // The timing catalogue is not read at start-up: its pick list fills when the timings page is
+    // first shown.
+    QCOMPARE(e.ui.timingDropdown->count(), 1); // the prompt only
     e.em->managementTabChanged(2);
-    QCOMPARE(e.em->currentTable, e.ui.timingTable);
+    QVERIFY(e.ui.timingDropdown->count() > 1);
+    QCOMPARE(e.em->activeTable(), e.ui.timingTable);
     e.em->managementTabChanged(4);
-    QCOMPARE(e.em->currentTable, e.ui.audioTable);
+    QCOMPARE(e.em->activeTable(), e.ui.audioTable);
     e.em->managementTabChanged(3);
-    QVERIFY(e.em->currentTable == nullptr);
+    QVERIFY(e.em->activeTable() == nullptr);
 }
 
 void TestEdidEditorCore::interfacePageState_data()
@@ -336,7 +361,7 @@ void TestEdidEditorCore::interfacePageState()
     QCOMPARE(e.ui.analogFrame->isEnabled(), e.ui.analogRadio->isChecked());
     QCOMPARE(e.ui.underscan->isEnabled(), e.ui.edidSize256->isChecked());
     // No EDID on display: nothing is recorded.
-    QVERIFY(e.em->history.isEmpty());
+    QVERIFY(e.em->undoHistory().isEmpty());
 }
 
 // A DisplayPort EDID that states 8 bits per colour keeps them through display, edit mode and edits.
@@ -345,16 +370,14 @@ void TestEdidEditorCore::interfaceRulesKeepDecodedDepth()
     Editor e;
     ScriptedDialogs dialogs;
     ScriptedDialogs::Scope scope(dialogs);
-    const QByteArray bytes = corpusFile(QStringLiteral("Digital_AOC_AOC2369_8F537FD52363.bin"));
-    QCOMPARE(bytes.size(), 256);
-    e.display(bytes);
+    QCOMPARE(e.displayCorpus(QStringLiteral("Digital_AOC_AOC2369_8F537FD52363.bin")).size(), 256);
     QVERIFY(e.ui.dpRadio->isChecked());
     QVERIFY(e.ui.eightBitsPPC->isChecked());
     e.em->editEDID();
     QVERIFY(e.ui.eightBitsPPC->isChecked());
     e.ui.standbyMode->click();
     QVERIFY(e.ui.eightBitsPPC->isChecked());
-    QCOMPARE(quint8(e.em->edidData.at(20)) & 0x70, 0x20);
+    QCOMPARE(quint8(e.em->currentEdid().at(20)) & 0x70, 0x20);
     // Choosing DisplayPort again is the user's choice: its rule leaves the depth open.
     e.ui.dpRadio->click();
     QVERIFY(!e.ui.eightBitsPPC->isChecked());
@@ -388,8 +411,8 @@ void TestEdidEditorCore::undoHistory()
     const QByteArray bytes = corpusFile(QStringLiteral("Digital_AOC_AOC2369_8F537FD52363.bin"));
     e.display(bytes, QStringLiteral("AOC"));
     e.em->editEDID();
-    QCOMPARE(e.em->history.size(), 1);
-    const QByteArray start = e.em->edidData;
+    QCOMPARE(e.em->undoHistory().size(), 1);
+    const QByteArray start = e.em->currentEdid();
     const bool standby0 = e.ui.standbyMode->isChecked();
     QList<QByteArray> states = {start};
     int inEffect = 0;
@@ -397,27 +420,27 @@ void TestEdidEditorCore::undoHistory()
         if (step == QLatin1Char('e')) {
             e.ui.standbyMode->click();
             ++inEffect;
-            QCOMPARE(e.em->edidData, e.em->history.last());
+            QCOMPARE(e.em->currentEdid(), e.em->undoHistory().last());
         } else if (step == QLatin1Char('u')) {
-            if (e.em->history.size() < 2)
+            if (e.em->undoHistory().size() < 2)
                 QTest::ignoreMessage(QtDebugMsg, "Empty history error.");
             inEffect = qMax(0, inEffect - 1);
             e.em->undoEDID();
-            QVERIFY(e.em->editMode);
+            QVERIFY(e.em->isEditing());
             QVERIFY(!e.ui.editEDID->isEnabled());
         } else {
             inEffect = 0;
             e.em->undoEDIDAll();
         }
     }
-    QTEST(e.em->history.size(), "historySize");
+    QTEST(e.em->undoHistory().size(), "historySize");
     QTEST(e.ui.undoEDID->isEnabled(), "undoEnabled");
     QTEST(e.ui.undoEDIDAll->isEnabled(), "undoEnabled");
     QTEST(inEffect, "editsInEffect");
     QCOMPARE(e.ui.standbyMode->isChecked(), bool(standby0 ^ (inEffect % 2)));
-    QCOMPARE(e.em->history.first(), start);
+    QCOMPARE(e.em->undoHistory().first(), start);
     if (inEffect == 0)
-        QCOMPARE(e.em->edidData, start);
+        QCOMPARE(e.em->currentEdid(), start);
 }
 
 void TestEdidEditorCore::nothingRecordedWhileLoading()
@@ -426,19 +449,19 @@ void TestEdidEditorCore::nothingRecordedWhileLoading()
     ScriptedDialogs dialogs;
     ScriptedDialogs::Scope scope(dialogs);
     e.display(corpusFile(QStringLiteral("Digital_AOC_AOC2369_8F537FD52363.bin")));
-    QVERIFY(e.em->history.isEmpty());
+    QVERIFY(e.em->undoHistory().isEmpty());
     e.em->editEDID();
     // Showing another EDID, or the editor filling its own fields, records nothing.
     e.display(corpusFile(QStringLiteral("Analog_AOC_AOC2400_06FDBF5D212E.bin")));
-    QCOMPARE(e.em->history.size(), 1);
+    QCOMPARE(e.em->undoHistory().size(), 1);
     e.em->editEDID();
-    e.em->suppressHistory = true;
-    e.ui.monitorName->setText(QStringLiteral("quiet"));
-    e.em->suppressHistory = false;
-    QCOMPARE(e.em->history.size(), 1);
+    // Picking a chromaticity set fills eight fields and is one edit.
+    QVERIFY(e.ui.chromaticityDropdown->count() > 2);
+    e.em->chromaticitySelected(2);
+    QCOMPARE(e.em->undoHistory().size(), 2);
     e.ui.monitorName->setText(QStringLiteral("loud"));
-    QCOMPARE(e.em->history.size(), 2);
-    QVERIFY(e.em->edidData.contains("loud"));
+    QCOMPARE(e.em->undoHistory().size(), 3);
+    QVERIFY(e.em->currentEdid().contains("loud"));
 }
 
 // The viewer's new-EDID sequence: an HDMI EDID of the program's own maker, in edit mode.
@@ -447,25 +470,103 @@ void TestEdidEditorCore::newEdid()
     Editor e;
     ScriptedDialogs dialogs;
     ScriptedDialogs::Scope scope(dialogs);
-    e.em->initNewEDID();
-    e.em->clearEDID();
-    e.em->enableEditButtons(true);
-    e.em->refreshEDID();
-    e.em->resetHistory();
-    QVERIFY(!e.em->loading);
-    QVERIFY(e.em->editMode);
-    QCOMPARE(e.em->edidData.size(), 256);
-    QVERIFY(edidInputError(e.em->edidData).isEmpty());
-    QCOMPARE(e.em->parsedState.manufacturer, QStringLiteral("VLM"));
+    e.startNew();
+    QVERIFY(!e.em->isLoading());
+    QVERIFY(e.em->isEditing());
+    QCOMPARE(e.em->currentEdid().size(), 256);
+    QVERIFY(edidInputError(e.em->currentEdid()).isEmpty());
+    QCOMPARE(e.em->decodedState().manufacturer, QStringLiteral("VLM"));
     QVERIFY(e.ui.hdmiRadio->isChecked());
-    QVERIFY(e.em->descriptionText.contains(QStringLiteral("manufacturer:     VLM")));
-    QCOMPARE(e.view.toPlainText(), e.em->descriptionText);
-    QCOMPARE(e.em->history.size(), 1);
+    QVERIFY(e.em->description().contains(QStringLiteral("manufacturer:     VLM")));
+    QCOMPARE(e.view.toPlainText(), e.em->description());
+    QCOMPARE(e.em->undoHistory().size(), 1);
     e.ui.standbyMode->click();
-    QCOMPARE(e.em->history.size(), 2);
-    QVERIFY(quint8(e.em->edidData.at(24)) & 0x80);
-    QCOMPARE(e.em->parsedState.manufacturer, QStringLiteral("VLM"));
+    QCOMPARE(e.em->undoHistory().size(), 2);
+    QVERIFY(quint8(e.em->currentEdid().at(24)) & 0x80);
+    QCOMPARE(e.em->decodedState().manufacturer, QStringLiteral("VLM"));
     QVERIFY(dialogs.shown().isEmpty());
+}
+
+// Whatever the user's locale, a number is typed, shown and encoded with a point: a comma typed in
+// its place becomes a point, group separators are refused, the tables show what the fields take.
+void TestEdidEditorCore::numbersFollowOneRule_data()
+{
+    addLocaleRows();
+}
+
+void TestEdidEditorCore::numbersFollowOneRule()
+{
+    QFETCH(QString, locale);
+    const DefaultLocaleScope localeScope(locale);
+
+    Editor e;
+    ScriptedDialogs dialogs;
+    ScriptedDialogs::Scope scope(dialogs);
+    e.startNew();
+
+    const struct
+    {
+        QLineEdit* field;
+        const char* typed;
+        const char* shown;
+    } typing[] = {{e.ui.redX, "0.6400", "0.6400"},
+                  {e.ui.redY, "0,3300", "0.3300"},
+                  {e.ui.displaySize, "27.00", "27.00"},
+                  {e.ui.latencyProgressiveVideo, "1.00", "100"}};
+    for (const auto& t : typing) {
+        QVERIFY2(t.field->isEnabled(), qPrintable(t.field->objectName()));
+        t.field->clear();
+        QTest::keyClicks(t.field, QLatin1String(t.typed));
+        QCOMPARE(t.field->text(), QLatin1String(t.shown));
+    }
+    QVERIFY(dialogs.shown().isEmpty());
+
+    EdidState written;
+    QString error;
+    decodeEdid(e.em->currentEdid(), EdidDecodeContext(), &written, &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(written.redX, QStringLiteral("0.640"));
+    QCOMPARE(written.redY, QStringLiteral("0.330"));
+    QVERIFY2(qAbs(written.displaySize.toDouble() - 27.0) < 0.5, qPrintable(written.displaySize));
+    QCOMPARE(written.latencyProgressiveVideo, QStringLiteral("100"));
+
+    // The timing table shows its numbers as the fields take them.
+    Timing t;
+    t.type = TIMING_TYPE_CUSTOM;
+    t.hActive = 1920;
+    t.vActive = 1080;
+    t.hBlank = 280;
+    t.vBlank = 45;
+    t.pixelFreq = 148.5;
+    t.updateTotalsAndRates();
+    EdidFormBinder::applyStateToForm([&] {
+        EdidState s = e.em->formState();
+        s.timings = {t};
+        return s;
+    }(), &e.ui, e.em->getTimingModel(), e.em->getAudioModel());
+    const TimingModel* model = e.em->getTimingModel();
+    auto* delegate = qobject_cast<QStyledItemDelegate*>(e.ui.timingTable->itemDelegate());
+    QVERIFY(delegate);
+    const auto shown = [&](int column) {
+        return delegate->displayText(model->data(model->index(0, column)), e.ui.timingTable->locale());
+    };
+    QCOMPARE(shown(TimingModel::PixelClockColumn), QStringLiteral("148.5"));
+    QCOMPARE(shown(TimingModel::HTotalColumn), QStringLiteral("2200"));
+}
+
+// A four-block EDID 1.3 (block map, then CTA-861, then DisplayID) is not a one-block DVI EDID:
+// the editor shows two blocks (the ones it keeps) and does not claim an interface the EDID does
+// not name in the blocks it decodes.
+void TestEdidEditorCore::largeEdidLabelledAsItIs()
+{
+    Editor e;
+    ScriptedDialogs dialogs;
+    ScriptedDialogs::Scope scope(dialogs);
+    QCOMPARE(e.displayCorpus(QStringLiteral("Digital_Goldstar_GSM7799_3327701AF5D8.bin")).size(), 512);
+    QVERIFY(e.ui.digitalRadio->isChecked());
+    QVERIFY(e.ui.edidSize256->isChecked());
+    QVERIFY(!e.ui.edidSize128->isChecked());
+    QVERIFY(!e.ui.dviRadio->isChecked());
 }
 
 void TestEdidEditorCore::displayAndDescriptionView()
@@ -479,49 +580,49 @@ void TestEdidEditorCore::displayAndDescriptionView()
 
     const QByteArray bytes = corpusFile(QStringLiteral("Digital_AOC_AOC2369_8F537FD52363.bin"));
     e.display(bytes, QStringLiteral("/tmp/AOC.bin"));
-    QCOMPARE(e.em->edidName, QStringLiteral("/tmp/AOC.bin"));
-    QVERIFY(e.em->loading);
-    QVERIFY(!e.em->editMode);
+    QCOMPARE(e.em->shownName(), QStringLiteral("/tmp/AOC.bin"));
+    QVERIFY(e.em->isLoading());
+    QVERIFY(!e.em->isEditing());
     QVERIFY(e.ui.editEDID->isEnabled());
     QVERIFY(!e.ui.saveEDID->isEnabled());
     QVERIFY(!e.ui.edidType->isEnabled());
-    QCOMPARE(e.view.toPlainText(), e.em->descriptionText);
-    QVERIFY(e.em->descriptionText.contains(QStringLiteral("DisplayPort interface")));
-    QVERIFY(e.em->timingModel->rowCount() > 0);
-    QCOMPARE(e.em->parsedState.manufacturer, QStringLiteral("AOC"));
+    QCOMPARE(e.view.toPlainText(), e.em->description());
+    QVERIFY(e.em->description().contains(QStringLiteral("DisplayPort interface")));
+    QVERIFY(e.em->getTimingModel()->rowCount() > 0);
+    QCOMPARE(e.em->decodedState().manufacturer, QStringLiteral("AOC"));
 
     // Entering edit mode re-encodes and compares; the name of a file is its base name.
     e.ui.loadedEDID->setText(QStringLiteral("Viewing File"));
     e.em->editEDID();
     QVERIFY(dialogs.wasShown(QStringLiteral("Now editing new EDID file based on currently selected EDID (File: AOC)")));
     QCOMPARE(e.ui.loadedEDID->text(), QStringLiteral("Editing File: AOC"));
-    QVERIFY(!e.em->loading);
-    QVERIFY(e.em->editMode);
+    QVERIFY(!e.em->isLoading());
+    QVERIFY(e.em->isEditing());
     QVERIFY(e.ui.saveEDID->isEnabled());
     QVERIFY(e.ui.edidType->isEnabled());
-    QCOMPARE(e.em->edidData.size(), 256);
+    QCOMPARE(e.em->currentEdid().size(), 256);
 
     // An edit that changes nothing in the description shows all of it unchanged.
-    const QString before = e.em->descriptionText;
+    const QString before = e.em->description();
     e.em->refreshEditView();
-    QCOMPARE(e.em->descriptionText, before);
-    QCOMPARE(e.em->diffs.size(), 1);
-    QCOMPARE(e.em->diffs.first().operation, Diff::EQUAL);
+    QCOMPARE(e.em->description(), before);
+    QCOMPARE(e.em->descriptionDiffs().size(), 1);
+    QCOMPARE(e.em->descriptionDiffs().first().operation, Diff::EQUAL);
     QCOMPARE(e.view.toPlainText(), before);
 
     // A real edit shows what changed.
     e.ui.monitorName->setText(QStringLiteral("Plexa Test"));
-    QVERIFY(e.em->descriptionText.contains(QStringLiteral("Monitor name: Plexa Test")));
+    QVERIFY(e.em->description().contains(QStringLiteral("Monitor name: Plexa Test")));
     bool inserted = false;
-    for (const Diff& d : e.em->diffs)
+    for (const Diff& d : e.em->descriptionDiffs())
         inserted |= d.operation == Diff::INSERT && d.text.contains(QStringLiteral("Plexa Test"));
     QVERIFY(inserted);
 
     // Plain mode shows the plain description.
     e.em->setDiffMode(false);
-    QCOMPARE(e.view.toPlainText(), e.em->descriptionText);
+    QCOMPARE(e.view.toPlainText(), e.em->description());
     e.ui.monitorName->setText(QStringLiteral("Plexa"));
-    QCOMPARE(e.view.toPlainText(), e.em->descriptionText);
+    QCOMPARE(e.view.toPlainText(), e.em->description());
 }
 
 // An edit the EDID cannot hold is refused with the encoder's reason, and the form goes back.
@@ -532,9 +633,9 @@ void TestEdidEditorCore::unencodableEditIsRefused()
     ScriptedDialogs::Scope scope(dialogs);
     e.display(corpusFile(QStringLiteral("Digital_AOC_AOC2369_8F537FD52363.bin")));
     e.em->editEDID();
-    const QByteArray before = e.em->edidData;
-    const int rows = e.em->audioModel->rowCount();
-    const int historySize = e.em->history.size();
+    const QByteArray before = e.em->currentEdid();
+    const int rows = e.em->getAudioModel()->rowCount();
+    const int historySize = e.em->undoHistory().size();
     // Far more audio formats than an extension holds.
     for (int i = 0; i < 60; ++i) {
         AudioFormat f;
@@ -542,21 +643,21 @@ void TestEdidEditorCore::unencodableEditIsRefused()
         f.channels = 1 + i % 8;
         f.samplingFreqs = {48.0 + i};
         f.bitDepths = {16};
-        e.em->audioModel->insertFormat(e.em->audioModel->rowCount(), f);
+        e.em->getAudioModel()->insertFormat(e.em->getAudioModel()->rowCount(), f);
     }
     dialogs.clear();
     e.em->edidFileEdited();
-    QVERIFY(e.em->editRefused);
+    QVERIFY(e.em->lastEditRefused());
     QCOMPARE(dialogs.shown().size(), 1);
     QCOMPARE(dialogs.shown().first().title, QStringLiteral("Editing EDID"));
     QVERIFY(!dialogs.shown().first().text.isEmpty());
-    QCOMPARE(e.em->audioModel->rowCount(), rows);
-    QCOMPARE(e.em->edidData, before);
-    QCOMPARE(e.em->history.size(), historySize);
+    QCOMPARE(e.em->getAudioModel()->rowCount(), rows);
+    QCOMPARE(e.em->currentEdid(), before);
+    QCOMPARE(e.em->undoHistory().size(), historySize);
     // The next edit is taken as usual.
     e.ui.standbyMode->click();
-    QVERIFY(!e.em->editRefused);
-    QCOMPARE(e.em->history.size(), historySize + 1);
+    QVERIFY(!e.em->lastEditRefused());
+    QCOMPARE(e.em->undoHistory().size(), historySize + 1);
 }
 
 void TestEdidEditorCore::saveWritesTheFile_data()
@@ -588,12 +689,12 @@ void TestEdidEditorCore::saveWritesTheFile()
     }
     dialogs.answerPath(path);
     e.em->saveEDID();
-    QCOMPARE(e.em->savedFileName, path);
+    QCOMPARE(e.em->lastSavedFileName(), path);
     QFile f(path);
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QByteArray written = f.readAll();
     QCOMPARE(written.size(), size);
-    QCOMPARE(written, e.em->edidData);
+    QCOMPARE(written, e.em->currentEdid());
     QVERIFY(edidInputError(written).isEmpty());
     for (int block = 0; block < size / 128; ++block) {
         int sum = 0;

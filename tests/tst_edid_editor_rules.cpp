@@ -331,18 +331,18 @@ void TestEdidEditorRules::startEditing(int tab)
     const QString path = PlexaTest::edidCorpusDir() + QStringLiteral("/Digital_Samsung_SAM0C12_BF824DAD6E56.bin");
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    editor->edidData = file.readAll();
-    QCOMPARE(editor->edidData.size(), 256);
+    editor->setEdidData(file.readAll());
+    QCOMPARE(editor->currentEdid().size(), 256);
     editor->displayEDID(path);
     editor->editEDID();
-    QVERIFY(editor->editMode);
+    QVERIFY(editor->isEditing());
     QVERIFY(ui.hdmiRadio->isChecked());
     ui.managementTabs->setCurrentIndex(2);
     editor->clearTimingTable();
-    QCOMPARE(editor->timingModel->rowCount(), 0);
+    QCOMPARE(editor->getTimingModel()->rowCount(), 0);
     QCOMPARE(ui.vic3Ddropdown->count(), 1);
     ui.managementTabs->setCurrentIndex(tab);
-    QCOMPARE(editor->currentTable, tab == 2 ? ui.timingTable : tab == 4 ? ui.audioTable : nullptr);
+    QCOMPARE(editor->activeTable(), tab == 2 ? ui.timingTable : tab == 4 ? ui.audioTable : nullptr);
     dialogs.clear();
 }
 
@@ -366,8 +366,8 @@ void TestEdidEditorRules::addCatalogueVic(int vic)
 
 int TestEdidEditorRules::tableRowOfVic(int vic)
 {
-    for (int row = 0; row < editor->timingModel->rowCount(); ++row) {
-        if (editor->timingModel->getTiming(row).vic == vic)
+    for (int row = 0; row < editor->getTimingModel()->rowCount(); ++row) {
+        if (editor->getTimingModel()->getTiming(row).vic == vic)
             return row;
     }
     return -1;
@@ -376,7 +376,7 @@ int TestEdidEditorRules::tableRowOfVic(int vic)
 QStringList TestEdidEditorRules::vicLabels()
 {
     QStringList labels;
-    for (QPushButton* b : editor->vicButtons) {
+    for (QPushButton* b : editor->vicSlotButtons()) {
         if (!b->text().isEmpty())
             labels << b->text().split(QLatin1Char(' '), Qt::SkipEmptyParts).value(0);
     }
@@ -386,18 +386,18 @@ QStringList TestEdidEditorRules::vicLabels()
 void TestEdidEditorRules::timingsAddMoveRemove()
 {
     startEditing(2);
-    const int rowsBefore = editor->timingModel->rowCount();
-    const int historyBefore = editor->history.size();
+    const int rowsBefore = editor->getTimingModel()->rowCount();
+    const int historyBefore = editor->undoHistory().size();
 
     // Item 0 is the prompt.
     ui.timingDropdown->setCurrentIndex(0);
     emit ui.timingDropdown->textActivated(ui.timingDropdown->itemText(0));
-    QCOMPARE(editor->timingModel->rowCount(), rowsBefore);
+    QCOMPARE(editor->getTimingModel()->rowCount(), rowsBefore);
 
     addCatalogueVic(16);
     addCatalogueVic(4);
-    QCOMPARE(editor->timingModel->rowCount(), rowsBefore + 2);
-    QCOMPARE(editor->history.size(), historyBefore + 2);
+    QCOMPARE(editor->getTimingModel()->rowCount(), rowsBefore + 2);
+    QCOMPARE(editor->undoHistory().size(), historyBefore + 2);
     QCOMPARE(vicLabels(), (QStringList{QStringLiteral("16"), QStringLiteral("4")}));
     QCOMPARE(ui.vic3Ddropdown->count(), 3);
     QVERIFY(ui.vic3Ddropdown->itemText(1).startsWith(QLatin1String("16  1920x1080p(16:9)")));
@@ -406,20 +406,20 @@ void TestEdidEditorRules::timingsAddMoveRemove()
     // The same timing again is refused and changes nothing.
     addCatalogueVic(16);
     QVERIFY(dialogs.wasShown(QStringLiteral("Duplicate timings are not allowed.")));
-    QCOMPARE(editor->timingModel->rowCount(), rowsBefore + 2);
-    QCOMPARE(editor->history.size(), historyBefore + 2);
+    QCOMPARE(editor->getTimingModel()->rowCount(), rowsBefore + 2);
+    QCOMPARE(editor->undoHistory().size(), historyBefore + 2);
 
     // Move the last row up: it lands above, stays selected, and the move is an undo step.
-    const int last = editor->timingModel->rowCount() - 1;
+    const int last = editor->getTimingModel()->rowCount() - 1;
     ui.timingTable->selectRow(last);
     editor->moveUp();
-    QCOMPARE(editor->timingModel->getTiming(last - 1).vic, 4);
+    QCOMPARE(editor->getTimingModel()->getTiming(last - 1).vic, 4);
     QCOMPARE(ui.timingTable->currentIndex().row(), last - 1);
     QCOMPARE(ui.moveTimingDown->isEnabled(), true);
     QCOMPARE(ui.moveTimingUp->isEnabled(), last - 1 > 0);
-    QCOMPARE(editor->history.size(), historyBefore + 3);
+    QCOMPARE(editor->undoHistory().size(), historyBefore + 3);
     // The row is written to the EDID: edid-decode finds both VICs.
-    const QString text = edidDecode(editor->edidData);
+    const QString text = edidDecode(editor->currentEdid());
     if (!text.isEmpty()) {
         QVERIFY2(text.contains(QLatin1String("VIC  16:")), qPrintable(text));
         QVERIFY2(text.contains(QLatin1String("VIC   4:")), qPrintable(text));
@@ -431,8 +431,8 @@ void TestEdidEditorRules::timingsAddMoveRemove()
     QCOMPARE(tableRowOfVic(16), -1);
     QCOMPARE(vicLabels(), QStringList{QStringLiteral("4")});
     QCOMPARE(ui.vic3Ddropdown->count(), 2);
-    QVERIFY(editor->vicButtons[1]->isHidden());
-    QVERIFY(editor->vicButtons[1]->text().isEmpty());
+    QVERIFY(editor->vicSlotButtons()[1]->isHidden());
+    QVERIFY(editor->vicSlotButtons()[1]->text().isEmpty());
 
     // Removing the last CEA timing leaves no VIC and switches the 3D frame off.
     ui.threeDFrame->setEnabled(true);
@@ -451,22 +451,22 @@ void TestEdidEditorRules::timingShiftsTo420BelowThreshold()
     addCatalogueVic(97);
     const int row = tableRowOfVic(97);
     QVERIFY(row >= 0);
-    QCOMPARE(editor->timingModel->getTiming(row).subsampling, 1);
+    QCOMPARE(editor->getTimingModel()->getTiming(row).subsampling, 1);
     QVERIFY(!dialogs.wasShown(QStringLiteral("will not appear")));
     QCOMPARE(ui.maxTMDSClock->text(), QStringLiteral("340")); // manual: as typed
 
     ui.maxTMDSClock->setText(QStringLiteral("600"));
     addCatalogueVic(102);
-    QCOMPARE(editor->timingModel->getTiming(tableRowOfVic(102)).subsampling, 0);
+    QCOMPARE(editor->getTimingModel()->getTiming(tableRowOfVic(102)).subsampling, 0);
 
     // Entering edit mode again below the threshold turns "both" rows into 4:2:0-only ones.
-    editor->timingModel->setSubsampling(tableRowOfVic(102), 2);
+    editor->getTimingModel()->setSubsampling(tableRowOfVic(102), 2);
     ui.maxTMDSClock->setText(QStringLiteral("340"));
-    QCOMPARE(editor->timingModel->getTiming(tableRowOfVic(102)).subsampling, 2);
+    QCOMPARE(editor->getTimingModel()->getTiming(tableRowOfVic(102)).subsampling, 2);
     editor->displayEDID(QStringLiteral("Edited"));
-    QCOMPARE(editor->timingModel->getTiming(tableRowOfVic(102)).subsampling, 2);
+    QCOMPARE(editor->getTimingModel()->getTiming(tableRowOfVic(102)).subsampling, 2);
     editor->editEDID();
-    QCOMPARE(editor->timingModel->getTiming(tableRowOfVic(102)).subsampling, 1);
+    QCOMPARE(editor->getTimingModel()->getTiming(tableRowOfVic(102)).subsampling, 1);
 }
 
 void TestEdidEditorRules::editingATimingReplacesItsRow()
@@ -475,11 +475,11 @@ void TestEdidEditorRules::editingATimingReplacesItsRow()
     addCatalogueVic(16);
     addCatalogueVic(4);
     const int row = tableRowOfVic(16);
-    const int rows = editor->timingModel->rowCount();
-    const int historyBefore = editor->history.size();
+    const int rows = editor->getTimingModel()->rowCount();
+    const int historyBefore = editor->undoHistory().size();
 
     // Only the name changes: the edited timing is no duplicate of the row it replaces.
-    CustomTimingDialog* dialog = editor->customTimingDialog;
+    CustomTimingDialog* dialog = editor->timingDialog();
     QTimer::singleShot(0, dialog, [dialog] {
         QTest::keyClicks(dialog->form()->timingName, QStringLiteral("Studio 1080p"));
         dialog->form()->timingButtonBox->button(QDialogButtonBox::Ok)->click();
@@ -489,16 +489,16 @@ void TestEdidEditorRules::editingATimingReplacesItsRow()
     editor->editTiming();
 
     QVERIFY(!dialogs.wasShown(QStringLiteral("Duplicate timings")));
-    QCOMPARE(editor->timingModel->rowCount(), rows);
-    const Timing edited = editor->timingModel->getTiming(row);
+    QCOMPARE(editor->getTimingModel()->rowCount(), rows);
+    const Timing edited = editor->getTimingModel()->getTiming(row);
     QCOMPARE(edited.name, QStringLiteral("Studio 1080p"));
     QCOMPARE(edited.type, QStringLiteral("Custom"));
     QCOMPARE(edited.hActive, 1920);
     QCOMPARE(ui.timingTable->currentIndex().row(), row);
     // The removal and the new row are two undo steps; the old VIC gave up its slot.
-    QCOMPARE(editor->history.size(), historyBefore + 2);
+    QCOMPARE(editor->undoHistory().size(), historyBefore + 2);
     QCOMPARE(vicLabels(), QStringList{QStringLiteral("4")});
-    QVERIFY(editor->timingCatalogue.customNames.contains(QStringLiteral("Studio 1080p")));
+    QVERIFY(editor->timings().customNames.contains(QStringLiteral("Studio 1080p")));
 }
 
 void TestEdidEditorRules::removingAVicKeepsEach3DStructureWithItsVic()
@@ -526,24 +526,24 @@ void TestEdidEditorRules::removingAVicKeepsEach3DStructureWithItsVic()
     // All VICs: frame packing, for VICs 31 and 34 only.
     ui.vic3Ddropdown->setCurrentIndex(0);
     ui.framePacking->click();
-    editor->vicButtons[2]->click();
-    editor->vicButtons[4]->click();
-    QCOMPARE(editor->parsedState.threeDMask, 0b10100);
-    QCOMPARE(editor->parsedState.vicThreeDStructures[1], 0x040);
-    QCOMPARE(editor->parsedState.vicThreeDStructures[3], 0x001);
-    QCOMPARE(editor->parsedState.vicThreeDStructures[4], 0x100);
+    editor->vicSlotButtons()[2]->click();
+    editor->vicSlotButtons()[4]->click();
+    QCOMPARE(editor->decodedState().threeDMask, 0b10100);
+    QCOMPARE(editor->decodedState().vicThreeDStructures[1], 0x040);
+    QCOMPARE(editor->decodedState().vicThreeDStructures[3], 0x001);
+    QCOMPARE(editor->decodedState().vicThreeDStructures[4], 0x100);
 
     // Remove VIC 31 (slot 2).
     ui.timingTable->selectRow(tableRowOfVic(31));
     editor->removeTiming();
     QCOMPARE(vicLabels(), (QStringList{"16", "4", "32", "34"}));
-    QCOMPARE(editor->parsedState.vicThreeDStructures[2], 0x001); // VIC 32
-    QCOMPARE(editor->parsedState.vicThreeDStructures[3], 0x100); // VIC 34
-    QCOMPARE(editor->parsedState.vicThreeDStructures[4], 0);
-    QCOMPARE(editor->parsedState.threeDMask, 0b01000); // VIC 34 only
-    QVERIFY(!editor->vicButtons[2]->isChecked());
-    QVERIFY(editor->vicButtons[3]->isChecked());
-    QVERIFY(editor->vicButtons[4]->isHidden());
+    QCOMPARE(editor->decodedState().vicThreeDStructures[2], 0x001); // VIC 32
+    QCOMPARE(editor->decodedState().vicThreeDStructures[3], 0x100); // VIC 34
+    QCOMPARE(editor->decodedState().vicThreeDStructures[4], 0);
+    QCOMPARE(editor->decodedState().threeDMask, 0b01000); // VIC 34 only
+    QVERIFY(!editor->vicSlotButtons()[2]->isChecked());
+    QVERIFY(editor->vicSlotButtons()[3]->isChecked());
+    QVERIFY(editor->vicSlotButtons()[4]->isHidden());
 
     // The dropdown shows each VIC's own structures, plus the all-VIC one where the mask says so.
     ui.vic3Ddropdown->setCurrentIndex(4); // VIC 34
@@ -556,11 +556,11 @@ void TestEdidEditorRules::removingAVicKeepsEach3DStructureWithItsVic()
     // A bit that comes from the all-VIC structure is not the VIC's own to clear.
     ui.vic3Ddropdown->setCurrentIndex(4);
     ui.framePacking->click();
-    QCOMPARE(editor->parsedState.vicThreeDStructures[3], 0x100);
+    QCOMPARE(editor->decodedState().vicThreeDStructures[3], 0x100);
     QVERIFY(ui.framePacking->isChecked());
 
     // edid-decode finds each structure at its VIC, and the all-VIC structure at VIC 34 only.
-    const QString text = edidDecode(editor->edidData);
+    const QString text = edidDecode(editor->currentEdid());
     QVERIFY2(!text.isEmpty(), "edid-decode gave no description (is it installed?)");
     QMap<int, QString> specific;
     QList<int> maskVics;
@@ -616,9 +616,9 @@ void TestEdidEditorRules::threeDEntriesBeyondTheBlockAreRefused()
     }
     QVERIFY2(refusedAt > 0, "the editor refused a 3D entry the HDMI block cannot hold");
     QCOMPARE(dialogs.shown().constLast().title, QStringLiteral("Editing EDID"));
-    QCOMPARE(editor->parsedState.vicThreeDStructures[size_t(refusedAt)], 0);
+    QCOMPARE(editor->decodedState().vicThreeDStructures[size_t(refusedAt)], 0);
     QVERIFY(!ui.sideBySideHalf->isChecked());
-    QCOMPARE(editor->parsedState.vicThreeDStructures[size_t(refusedAt - 1)], 0x100);
+    QCOMPARE(editor->decodedState().vicThreeDStructures[size_t(refusedAt - 1)], 0x100);
     // What the editor holds can still be written.
     QCOMPARE(edidEncodableError(editor->formState()), QString());
 }
@@ -627,20 +627,20 @@ void TestEdidEditorRules::audioAddWithinTheLimit()
 {
     startEditing(4);
     QVERIFY(ui.audioDropdown->count() > 2);
-    const int historyBefore = editor->history.size();
+    const int historyBefore = editor->undoHistory().size();
     const QString first = ui.audioDropdown->itemText(1);
     ui.audioDropdown->setCurrentIndex(1);
     emit ui.audioDropdown->textActivated(first);
-    QCOMPARE(editor->audioModel->rowCount(), 1);
-    QCOMPARE(editor->audioModel->formatAt(0).name, first);
-    QCOMPARE(editor->history.size(), historyBefore + 1);
+    QCOMPARE(editor->getAudioModel()->rowCount(), 1);
+    QCOMPARE(editor->getAudioModel()->formatAt(0).name, first);
+    QCOMPARE(editor->undoHistory().size(), historyBefore + 1);
 
     emit ui.audioDropdown->textActivated(first);
     QVERIFY(dialogs.wasShown(QStringLiteral("Duplicate audio formats are not allowed.")));
-    QCOMPARE(editor->audioModel->rowCount(), 1);
+    QCOMPARE(editor->getAudioModel()->rowCount(), 1);
 
-    for (int i = editor->audioModel->rowCount(); i < EdidRules::MaxAudioFormats; ++i)
-        editor->audioModel->insertFormat(i, lpcm(i));
+    for (int i = editor->getAudioModel()->rowCount(); i < EdidRules::MaxAudioFormats; ++i)
+        editor->getAudioModel()->insertFormat(i, lpcm(i));
     dialogs.clear();
     const QString second = ui.audioDropdown->itemText(2);
     ui.audioDropdown->setCurrentIndex(2);
@@ -648,7 +648,7 @@ void TestEdidEditorRules::audioAddWithinTheLimit()
     QCOMPARE(dialogs.shown().size(), 1);
     QCOMPARE(dialogs.shown().at(0).title, QStringLiteral("Audio Formats Limit Reached"));
     QCOMPARE(dialogs.shown().at(0).text, QStringLiteral("You have reached the limit on audio formats."));
-    QCOMPARE(editor->audioModel->rowCount(), EdidRules::MaxAudioFormats);
+    QCOMPARE(editor->getAudioModel()->rowCount(), EdidRules::MaxAudioFormats);
     // A new custom format is refused before the dialog opens.
     dialogs.clear();
     editor->createYourOwnAudioFormat();
@@ -656,19 +656,19 @@ void TestEdidEditorRules::audioAddWithinTheLimit()
 
     // Ten rows are written: edid-decode lists ten descriptors.
     editor->edidFileEdited();
-    const QString text = edidDecode(editor->edidData);
+    const QString text = edidDecode(editor->currentEdid());
     if (!text.isEmpty())
         QCOMPARE(text.count(QStringLiteral("Linear PCM:")), EdidRules::MaxAudioFormats);
 
     // Moving and removing rows.
     ui.audioTable->selectRow(1);
-    const AudioFormat moved = editor->audioModel->formatAt(1);
+    const AudioFormat moved = editor->getAudioModel()->formatAt(1);
     editor->moveUp();
-    QCOMPARE(editor->audioModel->formatAt(0), moved);
+    QCOMPARE(editor->getAudioModel()->formatAt(0), moved);
     QVERIFY(!ui.moveAudioUp->isEnabled());
     editor->removeAudio();
-    QCOMPARE(editor->audioModel->rowCount(), EdidRules::MaxAudioFormats - 1);
-    QVERIFY(!editor->audioModel->contains(moved));
+    QCOMPARE(editor->getAudioModel()->rowCount(), EdidRules::MaxAudioFormats - 1);
+    QVERIFY(!editor->getAudioModel()->contains(moved));
 }
 
 void TestEdidEditorRules::speakersGoInPairs()
@@ -680,7 +680,7 @@ void TestEdidEditorRules::speakersGoInPairs()
     QVERIFY(ui.speakerFL->isEnabled());
     const bool fl = ui.speakerFL->isChecked();
     QCOMPARE(ui.speakerFR->isChecked(), fl);
-    const int historyBefore = editor->history.size();
+    const int historyBefore = editor->undoHistory().size();
     ui.speakerFL->click();
     QCOMPARE(ui.speakerFL->isChecked(), !fl);
     QCOMPARE(ui.speakerFR->isChecked(), !fl);
@@ -692,7 +692,7 @@ void TestEdidEditorRules::speakersGoInPairs()
     QVERIFY(ui.speakerFC->isChecked());
     QCOMPARE(ui.speakerRC->isChecked(), rc);
     QCOMPARE(ui.speakerLFE->isChecked(), lfe);
-    QVERIFY(editor->history.size() > historyBefore);
+    QVERIFY(editor->undoHistory().size() > historyBefore);
     const EdidState s = editor->formState();
     QCOMPARE(s.speakerFL, s.speakerFR);
     QVERIFY(s.speakerRLC && s.speakerRRC && s.speakerFC);
@@ -705,13 +705,13 @@ void TestEdidEditorRules::chromaticitySelectStoreRemove()
     QCOMPARE(ui.chromaticityDropdown->itemText(1), QStringLiteral("sRGB"));
 
     ui.chromaticityDropdown->setCurrentIndex(2);
-    QVERIFY(!editor->parsedState.srgbDefault);
+    QVERIFY(!editor->decodedState().srgbDefault);
     QVERIFY(ui.removeChromaticity->isEnabled());
     QVERIFY(!ui.storeChromaticity->isEnabled());
     ui.chromaticityDropdown->setCurrentIndex(1);
     QCOMPARE(ui.redX->text(), QStringLiteral("0.6400"));
     QCOMPARE(ui.whiteY->text(), QStringLiteral("0.3290"));
-    QVERIFY(editor->parsedState.srgbDefault);
+    QVERIFY(editor->decodedState().srgbDefault);
     QVERIFY(editor->formState().srgbDefault);
     QVERIFY(!ui.removeChromaticity->isEnabled()); // the first set stays
     QVERIFY(!ui.storeChromaticity->isEnabled());
@@ -739,15 +739,15 @@ void TestEdidEditorRules::chromaticitySelectStoreRemove()
     // Removing the picked set takes it out of the file and the list; the EDID keeps its values.
     ui.chromaticityDropdown->setCurrentIndex(stored);
     QCOMPARE(ui.redX->text(), QStringLiteral("0.6800"));
-    const int historyBefore = editor->history.size();
+    const int historyBefore = editor->undoHistory().size();
     editor->removeChromaticity();
     QCOMPARE(ui.chromaticityDropdown->count(), stored);
     QCOMPARE(ui.chromaticityDropdown->currentIndex(), 0);
     QCOMPARE(ui.redX->text(), QStringLiteral("0.6800"));
-    QCOMPARE(editor->history.size(), historyBefore);
+    QCOMPARE(editor->undoHistory().size(), historyBefore);
     QVERIFY(loadChromaticityCatalogue(file, &reread));
     QVERIFY(!reread.names.contains(QStringLiteral("Wide red")));
-    QCOMPARE(editor->chromaticityCatalogue.sets.size(), reread.sets.size());
+    QCOMPARE(editor->chromaticities().sets.size(), reread.sets.size());
 }
 
 void TestEdidEditorRules::deepColourDropdownAndManualClock()
@@ -756,7 +756,7 @@ void TestEdidEditorRules::deepColourDropdownAndManualClock()
     addCatalogueVic(16); // 148.5 MHz
     ui.maxTMDSClockAuto->click();
     QCOMPARE(ui.maxTMDSClock->text(), QStringLiteral("150"));
-    QCOMPARE(editor->parsedState.maxPixelClock, 150.0);
+    QCOMPARE(editor->decodedState().maxPixelClock, 150.0);
 
     ui.managementTabs->setCurrentIndex(5);
     ui.hdmiColorBox->setEnabled(true);
@@ -767,7 +767,7 @@ void TestEdidEditorRules::deepColourDropdownAndManualClock()
     QVERIFY(entry > 0);
     ui.combohdmi36bitspixel->setCurrentIndex(entry);
     QCOMPARE(ui.maxTMDSClock->text(), QStringLiteral("225"));
-    QCOMPARE(editor->parsedState.maxPixelClock, 225.0);
+    QCOMPARE(editor->decodedState().maxPixelClock, 225.0);
     // The prompt is no longer a choice.
     auto* model = qobject_cast<QStandardItemModel*>(ui.combohdmi36bitspixel->model());
     QVERIFY(model && !model->item(0)->isEnabled());

@@ -97,26 +97,26 @@ void TestEdidEditorScenario::openEditSave()
     const QString source = PlexaTest::edidCorpusDir() + QLatin1Char('/') + file;
     QFile in(source);
     QVERIFY(in.open(QIODevice::ReadOnly));
-    em->edidData = in.readAll();
+    em->setEdidData(in.readAll());
     em->displayEDID(source);
     em->editEDID();
-    QVERIFY(em->editMode);
+    QVERIFY(em->isEditing());
 
     // A custom timing from the timing dialog's calculator: 1600 x 900 at 60 Hz.
     ui.managementTabs->setCurrentIndex(2);
-    QCOMPARE(em->currentTable, ui.timingTable);
-    const int rowsBefore = em->timingModel->rowCount();
+    QCOMPARE(em->activeTable(), ui.timingTable);
+    const int rowsBefore = em->getTimingModel()->rowCount();
     bool dialogRan = false;
     QTimer::singleShot(0, [&] {
-        CustomTimingDialog* d = em->customTimingDialog;
+        CustomTimingDialog* d = em->timingDialog();
         Ui_CustomTimingDialog* f = d->form();
         type(f->horizontalPixelsCalc, QStringLiteral("1600"));
         type(f->verticalLinesCalc, QStringLiteral("900"));
         type(f->refreshRateCalc, QStringLiteral("60"));
         f->calculateDTD->click();
         // The monitor's image size, as a user copies it from the display's other timings.
-        type(f->hImageSize, QString::number(em->timingModel->getTiming(0).hSize));
-        type(f->vImageSize, QString::number(em->timingModel->getTiming(0).vSize));
+        type(f->hImageSize, QString::number(em->getTimingModel()->getTiming(0).hSize));
+        type(f->vImageSize, QString::number(em->getTimingModel()->getTiming(0).vSize));
         // Custom timing names are unique in the catalogue, which the rows share.
         type(f->timingName, QStringLiteral("Scenario 1600x900 ") + QString::fromLatin1(QTest::currentDataTag()));
         dialogRan = true;
@@ -126,19 +126,19 @@ void TestEdidEditorScenario::openEditSave()
     });
     em->createYourOwnTiming();
     QVERIFY(dialogRan);
-    QCOMPARE(em->timingModel->rowCount(), rowsBefore + 1);
+    QCOMPARE(em->getTimingModel()->rowCount(), rowsBefore + 1);
     // Up to the second row, below the preferred timing: the second detailed timing.
-    const int added = em->timingModel->rowCount() - 1;
-    QCOMPARE(em->timingModel->getTiming(added).hActive, 1600);
+    const int added = em->getTimingModel()->rowCount() - 1;
+    QCOMPARE(em->getTimingModel()->getTiming(added).hActive, 1600);
     ui.timingTable->selectRow(added);
     for (int i = 1; i < added; ++i)
         em->moveUp();
-    QCOMPARE(em->timingModel->getTiming(1).hActive, 1600);
-    QVERIFY(em->timingModel->isChecked(1, TimingModel::DtdColumn));
+    QCOMPARE(em->getTimingModel()->getTiming(1).hActive, 1600);
+    QVERIFY(em->getTimingModel()->isChecked(1, TimingModel::DtdColumn));
 
     // The audio: a multichannel AC-3 format besides what the monitor had.
     ui.managementTabs->setCurrentIndex(4);
-    const int audioBefore = em->audioModel->rowCount();
+    const int audioBefore = em->getAudioModel()->rowCount();
     const QString ac3 = QStringLiteral("AC-3 6ch 32-48kHz 640kbps");
     if (!ui.basicAudio->isChecked())
         ui.basicAudio->click();
@@ -146,7 +146,7 @@ void TestEdidEditorScenario::openEditSave()
     QVERIFY(item > 0);
     ui.audioDropdown->setCurrentIndex(item);
     em->addAudioToEDID(ac3);
-    QCOMPARE(em->audioModel->rowCount(), audioBefore + 1);
+    QCOMPARE(em->getAudioModel()->rowCount(), audioBefore + 1);
 
     QTemporaryDir dir;
     const QString saved = dir.filePath(QStringLiteral("edited.bin"));

@@ -190,7 +190,7 @@ private slots:
         }
         dialogs.answerPath(path);
         f.window->openEDIDFromFile();
-        QVERIFY(!f.editor()->descriptionText.isEmpty());
+        QVERIFY(!f.editor()->description().isEmpty());
         QVERIFY(f.window->summaryText->toPlainText().contains(QLatin1String("BEFORE")));
 
         // An edit: the monitor name changes.
@@ -202,11 +202,11 @@ private slots:
 
         f.window->diffButton->click(); // off: plain text
         QVERIFY(!f.window->diffButton->isChecked());
-        QVERIFY(!f.editor()->showDiffMode);
+        QVERIFY(!f.editor()->diffModeOn());
         QVERIFY(!f.window->summaryText->toHtml().toLower().contains(QLatin1String("#00ff00")));
         QVERIFY(f.window->summaryText->toPlainText().contains(QLatin1String("AFTER")));
         f.window->diffButton->click(); // on again
-        QVERIFY(f.editor()->showDiffMode);
+        QVERIFY(f.editor()->diffModeOn());
     }
 
     // ---- Text export ----------------------------------------------------------------------------
@@ -344,7 +344,7 @@ private slots:
         f.factory.log.clear();
         qobject_cast<QToolButton*>(cell(f.grid(), 0, 2))->click();
 
-        const QByteArray edid = f.editor()->edidData;
+        const QByteArray edid = f.editor()->currentEdid();
         QVERIFY(!edid.isEmpty());
         QCOMPARE(f.factory.log.callsTo(QStringLiteral("Ostrand")),
                  QStringList{QStringLiteral("Ostrand::uploadCustomEDID(%1, 10.0.0.5, 2323, %2 bytes, Quillon 4x4)")

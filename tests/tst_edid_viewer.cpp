@@ -12,6 +12,8 @@
 #include "timescale.h"
 #include "ui_mainui.h"
 
+#include <sys/stat.h>
+
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -250,7 +252,7 @@ private slots:
 
         Fixture& f = sharedFixture();
         const QByteArray before = EdidBuilder().set(12, {0x77}).build();
-        f.editor()->edidData = before;
+        f.editor()->setEdidData(before);
         const QByteArray unitEdid = monitorEdid("UNIT", 5);
         f.factory.script.deviceEdid = unitAnswers ? unitEdid : QByteArray();
         if (link == QLatin1String("scaler"))
@@ -274,11 +276,11 @@ private slots:
             QCOMPARE(dialogs.shown().last().text, QStringLiteral("Unable to read the selected EDID."));
         QCOMPARE(pageShown.count(), shown ? 1 : 0);
         if (shown)
-            QCOMPARE(f.editor()->edidData, unitEdid);
+            QCOMPARE(f.editor()->currentEdid(), unitEdid);
         else if (message.isEmpty())
-            QCOMPARE(f.editor()->edidData, before); // nothing read, nothing replaced
+            QCOMPARE(f.editor()->currentEdid(), before); // nothing read, nothing replaced
         else
-            QVERIFY(f.editor()->edidData.isEmpty()); // the failed read replaced it
+            QVERIFY(f.editor()->currentEdid().isEmpty()); // the failed read replaced it
 
         // The label names the source, except when a network or scaler-driven read failed.
         if (reads.isEmpty() || shown || !message.isEmpty())
@@ -349,19 +351,22 @@ private slots:
 
     // ---- EDIDs from files ----------------------------------------------------------------------
 
-    // Any length is taken whole; the label shows the base name; the mode stays; the file is
-    // closed once read, however often it is opened.
+    // An EDID file is shown whole; the label shows the base name; the mode stays; the file is
+    // closed once read, however often it is opened. A file that holds no EDID (not whole blocks)
+    // is refused with the reason, and the EDID shown before stays.
     void fileSource_data()
     {
         QTest::addColumn<int>("length");
-        QTest::newRow("128") << 128;
-        QTest::newRow("256") << 256;
-        QTest::newRow("short") << 100;
-        QTest::newRow("long") << 300;
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("128") << 128 << false;
+        QTest::newRow("256") << 256 << false;
+        QTest::newRow("short") << 100 << true;
+        QTest::newRow("long") << 300 << true;
     }
     void fileSource()
     {
         QFETCH(int, length);
+        QFETCH(bool, refused);
         Fixture f;
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("bench.monitor.bin"));
@@ -372,6 +377,8 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(content);
         }
+        const QByteArray before = monitorEdid("KEEP", 1);
+        f.editor()->setEdidData(before);
         f.window->wizardMode();
         QSignalSpy pageShown(f.ui()->functionEDIDButton, SIGNAL(clicked()));
         for (int i = 0; i < 2; ++i) {
@@ -379,10 +386,17 @@ private slots:
             f.window->openEDIDFromFile();
             QCOMPARE(openFileHandles(path), 0);
         }
-        QCOMPARE(f.editor()->edidData, content);
-        QCOMPARE(f.ui()->loadedEDID->text(), QStringLiteral("Viewing File: bench"));
         QCOMPARE(pageShown.count(), 0);
         QCOMPARE(f.ui()->newEDID->text(), QStringLiteral("Exit")); // still in the wizard
+        if (refused) {
+            QCOMPARE(messageTitles(), (QStringList{"I/O Error", "I/O Error"}));
+            QVERIFY(dialogs.shown().last().text.startsWith(QLatin1String("This is not an EDID")));
+            QCOMPARE(f.editor()->currentEdid(), before);
+            QVERIFY(f.ui()->loadedEDID->text() != QStringLiteral("Viewing File: bench"));
+            return;
+        }
+        QCOMPARE(f.editor()->currentEdid(), content);
+        QCOMPARE(f.ui()->loadedEDID->text(), QStringLiteral("Viewing File: bench"));
         QVERIFY(ownEnabled(f.ui()->showAsText));
         QVERIFY(messageTitles().isEmpty());
     }
@@ -391,22 +405,32 @@ private slots:
     {
         Fixture f;
         const QByteArray before = monitorEdid("KEEP", 1);
-        f.editor()->edidData = before;
+        f.editor()->setEdidData(before);
         f.ui()->loadedEDID->setText(QStringLiteral("Viewing KEEP"));
         dialogs.clear();
         dialogs.answerPath(QStringLiteral("/nonexistent/folder/missing.bin"));
         f.window->openEDIDFromFile();
         QCOMPARE(messageTitles(), QStringList{"I/O Error"});
         QCOMPARE(dialogs.shown().last().text, QStringLiteral("Cannot open file for reading."));
-        QCOMPARE(f.editor()->edidData, before);
+        QCOMPARE(f.editor()->currentEdid(), before);
         QCOMPARE(f.ui()->loadedEDID->text(), QStringLiteral("Viewing KEEP"));
+
+        // A FIFO in place of the file is refused at once instead of blocking the open.
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath(QStringLiteral("pipe.bin"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        dialogs.clear();
+        dialogs.answerPath(fifo);
+        f.window->openEDIDFromFile();
+        QCOMPARE(messageTitles(), QStringList{"I/O Error"});
+        QCOMPARE(f.editor()->currentEdid(), before);
 
         // A cancelled dialog opens nothing and says nothing.
         dialogs.clear();
         dialogs.answerCancel();
         f.window->openEDIDFromFile();
         QCOMPARE(dialogs.shown().size(), 1); // the file dialog only
-        QCOMPARE(f.editor()->edidData, before);
+        QCOMPARE(f.editor()->currentEdid(), before);
     }
 
     // ---- EDIDs of the PC's monitors ------------------------------------------------------------
@@ -503,8 +527,9 @@ private slots:
         QCOMPARE(messageTitles(), warning ? QStringList{"Warning"} : QStringList());
         if (warning)
             QVERIFY(dialogs.shown().first().text.startsWith(
-                QLatin1String("Accurate EDID parsing from within the Windows environment")));
-        QCOMPARE(f.editor()->edidData, edid); // shown all the same
+                QLatin1String("The EDID that the kernel reports for this display's connector announces an "
+                              "extension block that it does not contain")));
+        QCOMPARE(f.editor()->currentEdid(), edid); // shown all the same
         QCOMPARE(pageShown.count(), 1);
         QCOMPARE(f.ui()->loadedEDID->text(), QStringLiteral("Viewing %1").arg(f.ui()->selectEDIDFromMonitor->currentText()));
         QCOMPARE(f.ui()->newEDID->text(), QStringLiteral("New"));
@@ -516,7 +541,7 @@ private slots:
     {
         Fixture f([](FakeDrm& drm) { drm.connector("card0-HDMI-A-1", "connected", monitorEdid("ONE", 1)); });
         const QByteArray before = monitorEdid("KEEP", 9);
-        f.editor()->edidData = before;
+        f.editor()->setEdidData(before);
         f.window->wizardMode();
         QSignalSpy pageShown(f.ui()->functionEDIDButton, SIGNAL(clicked()));
         dialogs.clear();
@@ -524,7 +549,7 @@ private slots:
         QVERIFY(!f.ui()->openEDIDFromMonitor->isEnabled());
         f.window->openEDIDFromMonitor();
         QCOMPARE(f.ui()->loadedEDID->text(), QStringLiteral("Viewing Select EDID From Display"));
-        QCOMPARE(f.editor()->edidData, before);
+        QCOMPARE(f.editor()->currentEdid(), before);
         QCOMPARE(pageShown.count(), 0);
         QVERIFY(dialogs.shown().isEmpty());
         QCOMPARE(f.ui()->newEDID->text(), QStringLiteral("Exit"));

@@ -218,14 +218,14 @@ private slots:
         startWizard(f);
         f.ui()->wizardNext->click();
         QCOMPARE(f.page(), 1);
-        const QByteArray edid = f.editor()->edidData;
+        const QByteArray edid = f.editor()->currentEdid();
         dialogs.clear();
 
         f.ui()->newEDID->click(); // "Exit"
         QVERIFY(dialogs.shown().isEmpty());
         f.checkMode(false);
         QCOMPARE(f.page(), 1);
-        QCOMPARE(f.editor()->edidData, edid);
+        QCOMPARE(f.editor()->currentEdid(), edid);
 
         dialogs.answerButton(QMessageBox::Cancel);
         f.ui()->newEDID->click();
@@ -239,7 +239,7 @@ private slots:
     {
         Fixture f(drm.path());
         startWizard(f);
-        QVERIFY(!f.editor()->edidData.isEmpty());
+        QVERIFY(!f.editor()->currentEdid().isEmpty());
         QVERIFY2(f.giveOneTiming(), qPrintable(QStringLiteral("The editor refuses a timing for a new EDID: ")
                                                + (dialogs.shown().isEmpty() ? QString() : dialogs.shown().last().text)));
         for (int i = 0; i < 7; ++i)
@@ -259,9 +259,9 @@ private slots:
         // Reopened, the editor holds the same bytes, and saving again writes them unchanged.
         dialogs.answerPath(path);
         f.window->openEDIDFromFile();
-        QCOMPARE(f.editor()->edidData, saved);
+        QCOMPARE(f.editor()->currentEdid(), saved);
         f.editor()->updateEDID();
-        QCOMPARE(f.editor()->edidData, saved);
+        QCOMPARE(f.editor()->currentEdid(), saved);
         const QString again = dir.filePath(QStringLiteral("again.bin"));
         dialogs.answerPath(again);
         f.editor()->saveEDID();
@@ -289,11 +289,11 @@ private slots:
         Fixture f(drm.path());
         startWizard(f);
         f.ui()->managementTabs->setCurrentIndex(5);
-        f.editor()->edidData = EdidBuilder().build();
+        f.editor()->setEdidData(EdidBuilder().build());
         f.window->expertMode();
         f.checkMode(false);
         QCOMPARE(f.page(), 5);
-        QCOMPARE(f.editor()->edidData, EdidBuilder().build());
+        QCOMPARE(f.editor()->currentEdid(), EdidBuilder().build());
         // And back: a second wizard starts at page 1 again.
         f.window->wizardMode();
         f.checkMode(true);

@@ -5,6 +5,7 @@
 #include "audioformat.h"
 #include "audioformatmodel.h"
 #include "constants.h"
+#include "edidrules.h"
 #include "timingmodel.h"
 
 #include <QAbstractItemModelTester>
@@ -57,6 +58,8 @@ private slots:
     void sameTiming();
     void addTimingMergesAndKeepsDetailedTimingsOnTop();
     void addTimingDetailedDuplicateAtDtdCountStaysAndCounts();
+    void addTimingNativeBit_data();
+    void addTimingNativeBit();
     void displayAndCheckStates();
     void chromaCheckBoxesNeverDropTheLastFormat_data();
     void chromaCheckBoxesNeverDropTheLastFormat();
@@ -153,12 +156,13 @@ void TestTiming::addTimingMergesAndKeepsDetailedTimingsOnTop()
     QCOMPARE(model.getTiming(1).hActive, 1280);
     QCOMPARE(model.getTiming(2).hActive, 640);
 
-    // A video block entry copies its native flag, clearing the row's.
+    // The same VIC listed again without the native bit keeps the row native (addTimingNativeBit);
+    // its chroma formats are taken over.
     Timing notNative = makeTiming(TIMING_TYPE_CEA, 1920, 1080, 60, 16);
     notNative.videoBlock = true;
     notNative.subsampling = 2;
     model.addTiming(notNative);
-    QVERIFY(!model.getTiming(0).native);
+    QVERIFY(model.getTiming(0).native);
     QCOMPARE(model.getTiming(0).subsampling, 2);
 
     // The HDMI block adds its HDMI VIC to the row it repeats.
@@ -193,6 +197,63 @@ void TestTiming::addTimingDetailedDuplicateAtDtdCountStaysAndCounts()
 
     model.clear();
     QCOMPARE(model.getDtdCount(), 0);
+}
+
+// The table model and the decoder merge with one rule. Where the two used to differ: a video
+// block entry without the native bit clears the bit of a row that came from elsewhere (a detailed
+// timing), but not the bit another entry of the same VIC gave it, so a rebuilt video block keeps
+// the monitor's native format (a duplicated native VIC 16 is common in real EDIDs).
+void TestTiming::addTimingNativeBit_data()
+{
+    QTest::addColumn<QList<Timing>>("sequence");
+    QTest::addColumn<bool>("native");
+
+    Timing svd = makeTiming(TIMING_TYPE_CEA, 1920, 1080, 60, 16);
+    svd.videoBlock = true;
+    Timing nativeSvd = svd;
+    nativeSvd.native = true;
+    Timing y420 = svd; // the 4:2:0 video data block lists it without the bit
+    y420.subsampling = 1;
+    Timing dtd = makeTiming(TIMING_TYPE_CUSTOM, 1920, 1080, 60);
+    dtd.dtd = true;
+    dtd.native = true; // as a row the user marked
+    Timing otherVic = nativeSvd;
+    otherVic.type = TIMING_TYPE_VESA; // same geometry, so the same row, but not one of the VIC's SVDs
+    otherVic.vic = 0;
+    otherVic.videoBlock = false;
+
+    QTest::newRow("native SVD then plain SVD") << QList<Timing>{nativeSvd, svd} << true;
+    QTest::newRow("native SVD then 4:2:0 entry") << QList<Timing>{nativeSvd, y420} << true;
+    QTest::newRow("plain SVD then native SVD") << QList<Timing>{svd, nativeSvd} << true;
+    QTest::newRow("detailed timing then plain SVD") << QList<Timing>{dtd, svd} << false;
+    QTest::newRow("detailed timing then native SVD") << QList<Timing>{dtd, nativeSvd} << true;
+    QTest::newRow("plain SVD alone") << QList<Timing>{svd} << false;
+    QTest::newRow("native row then plain SVD") << QList<Timing>{otherVic, svd} << false;
+}
+
+void TestTiming::addTimingNativeBit()
+{
+    QFETCH(QList<Timing>, sequence);
+    QFETCH(bool, native);
+    TimingModel model;
+    QList<Timing> rows;
+    int dtdCount = 0;
+    for (const Timing& t : sequence) {
+        model.addTiming(t);
+        EdidRules::addTiming(&rows, &dtdCount, t);
+    }
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows.first().native, native);
+    QCOMPARE(model.rowCount(), rows.size());
+    QCOMPARE(model.getDtdCount(), dtdCount);
+    for (int row = 0; row < rows.size(); ++row) {
+        const Timing t = model.getTiming(row);
+        QCOMPARE(t.native, rows.at(row).native);
+        QCOMPARE(t.vic, rows.at(row).vic);
+        QCOMPARE(t.subsampling, rows.at(row).subsampling);
+        QCOMPARE(t.dtd, rows.at(row).dtd);
+        QCOMPARE(t.videoBlock, rows.at(row).videoBlock);
+    }
 }
 
 void TestTiming::displayAndCheckStates()

@@ -4,8 +4,8 @@
 #include "constants.h"
 #include "dialogs.h"
 #include "edidcatalogues.h"
+#include "mydoublevalidator.h"
 
-#include <QIntValidator>
 #include <QPushButton>
 
 namespace {
@@ -57,7 +57,7 @@ CustomAudioDialog::CustomAudioDialog(QWidget* parent)
             &CustomAudioDialog::audioChannelsChanged);
     connect(ui->audioButtonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(ui->audioButtonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    ui->maxBitRate->setValidator(new QIntValidator(0, 2040, this));
+    ui->maxBitRate->setValidator(editorIntValidator(0, 2040, this));
     audioCodingChanged(0);
 }
 

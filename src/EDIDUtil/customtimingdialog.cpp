@@ -7,7 +7,6 @@
 #include "edidcatalogues.h"
 #include "mydoublevalidator.h"
 
-#include <QIntValidator>
 #include <QPushButton>
 
 namespace {
@@ -40,7 +39,7 @@ CustomTimingDialog::CustomTimingDialog(QWidget* parent)
 
     // A timing needs at least one pixel, line and field: the calculator refuses zero.
     const auto intValidator = [this](int bottom, int top, std::initializer_list<QLineEdit*> edits) {
-        auto* validator = new QIntValidator(bottom, top, this);
+        QIntValidator* validator = editorIntValidator(bottom, top, this);
         for (QLineEdit* edit : edits)
             edit->setValidator(validator);
     };
@@ -209,7 +208,7 @@ Timing CustomTimingDialog::timingFromForm() const
     Timing t = timing ? *timing : Timing();
     t.type = TIMING_TYPE_CUSTOM;
     t.name = ui->timingName->text();
-    t.pixelFreq = QLocale().toDouble(ui->pixelClock->text());
+    t.pixelFreq = ui->pixelClock->text().trimmed().toDouble(); // the number rule of the editor: C locale
     t.hActive = fieldInt(ui->hVideo);
     t.vActive = fieldInt(ui->vVideo);
     t.hBlank = fieldInt(ui->hBlanking);

@@ -425,15 +425,3 @@ bool TimingFilter::accepts(const Timing& t) const
         return true;
     return (scanType == QLatin1String("Interlaced") && t.ip) || (scanType == QLatin1String("Progressive") && !t.ip);
 }
-
-int gcd(int a, int b)
-{
-    if (a < 1 || b < 1)
-        return 0;
-    while (b != 0) {
-        const int r = a % b;
-        a = b;
-        b = r;
-    }
-    return a;
-}

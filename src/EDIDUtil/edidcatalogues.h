@@ -84,7 +84,4 @@ struct TimingFilter
     bool accepts(const Timing& t) const;
 };
 
-// Greatest common divisor; 0 when either value is below 1.
-int gcd(int a, int b);
-
 #endif // EDIDCATALOGUES_H

@@ -75,8 +75,10 @@ QString EdidDecoder::run()
     parseBaseBlock();
 
     const bool ceaExtension = m_bytes.size() > 128 && at(128) == 0x02;
-    if (m_state && m_state->signalType == EdidState::SignalType::Digital && !m_v14 && !ceaExtension) {
-        // A digital EDID 1.3 without a CTA-861 extension is a DVI EDID.
+    if (m_state && m_state->signalType == EdidState::SignalType::Digital && !m_v14 && m_bytes.size() == 128) {
+        // A digital EDID 1.3 without extensions is a DVI EDID. One whose first extension is no
+        // CTA-861 block (a block map, DisplayID) may carry its CTA-861 block further on, which
+        // the editor does not decode: its interface stays unnamed.
         m_state->digitalInterface = EdidState::DigitalInterface::Dvi;
         interfaceChanged();
     }

@@ -4,7 +4,7 @@
 
 #include "edidencoder_p.h"
 
-#include "timingmodel.h"
+#include "timing.h"
 
 #include <QVector>
 
@@ -377,7 +377,7 @@ QList<DataBlock> ceaDataBlocks(const EdidState& s, const Interface& in, const Ti
             if (!added && s.originState) {
                 added = true;
                 for (const Timing& o : s.originState->timings)
-                    added = added && !TimingModel::sameTiming(o, t);
+                    added = added && !sameTiming(o, t);
             }
             needed = needed || (added && (t.subsampling != 0 || t.pixelFreq > 340.0));
         }

@@ -21,7 +21,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
-#include <QIntValidator>
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -162,16 +161,17 @@ EdidManagement::EdidManagement(Ui_MainUI* ui, QList<EdidEntry>* monitorList)
     ui->displaySize->setValidator(new MyDoubleValidator(0, 141.98, 2, this));
     for (QLineEdit* e : {ui->latencyInterlacedAudio, ui->latencyInterlacedVideo, ui->latencyProgressiveAudio,
                          ui->latencyProgressiveVideo})
-        e->setValidator(new QIntValidator(0, 500, this));
+        e->setValidator(editorIntValidator(0, 500, this));
     for (QLineEdit* e : {ui->addressA, ui->addressB, ui->addressC, ui->addressD})
-        e->setValidator(new QIntValidator(0, 15, this));
+        e->setValidator(editorIntValidator(0, 15, this));
     for (QLineEdit* e : {ui->contentMaxFrameAvgLuminance, ui->contentMaxLuminance, ui->contentMinLuminance})
-        e->setValidator(new QIntValidator(0, 255, this));
-    ui->maxTMDSClock->setValidator(new QIntValidator(165, 1275, this));
+        e->setValidator(editorIntValidator(0, 255, this));
+    ui->maxTMDSClock->setValidator(editorIntValidator(165, 1275, this));
 
     timingModel = new TimingModel();
     ui->timingTable->setModel(timingModel);
     for (QTableView* table : {ui->timingTable, ui->audioTable}) {
+        table->setLocale(editorNumberLocale()); // the tables show numbers as the fields take them
         table->setSelectionBehavior(QAbstractItemView::SelectRows);
         table->setSelectionMode(QAbstractItemView::SingleSelection);
         table->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -205,7 +205,7 @@ EdidManagement::EdidManagement(Ui_MainUI* ui, QList<EdidEntry>* monitorList)
     edidData.clear();
     descriptionText.clear();
     showDiffMode = true;
-    loadTimings();
+    // The timing catalogue, the largest, is read when first needed (ensureTimingCatalogue).
     loadAudioFormats();
     loadChromaticities();
 
@@ -242,8 +242,23 @@ EdidManagement::~EdidManagement()
 
 // ---- catalogues ------------------------------------------------------------------------------------
 
+const TimingCatalogue& EdidManagement::timings()
+{
+    ensureTimingCatalogue();
+    return timingCatalogue;
+}
+
+// The timing catalogue is read the first time something needs it: a decode, the timings page,
+// edit mode or the custom timing dialog. Start-up does not pay for it.
+void EdidManagement::ensureTimingCatalogue()
+{
+    if (!timingCatalogueRead)
+        loadTimings();
+}
+
 void EdidManagement::loadTimings()
 {
+    timingCatalogueRead = true;
     QString error;
     if (!loadTimingCatalogue(CatalogueFiles::path(QStringLiteral("timings.xml")), &timingCatalogue, &error))
         qDebug() << Q_FUNC_INFO << error;
@@ -295,6 +310,8 @@ void EdidManagement::loadChromaticities()
 
 void EdidManagement::managementTabChanged(int tabIndex)
 {
+    if (tabIndex == 2)
+        ensureTimingCatalogue();
     currentTable = tabIndex == 2 ? ui->timingTable : tabIndex == 4 ? ui->audioTable : nullptr;
 }
 
@@ -395,6 +412,7 @@ void EdidManagement::enableEditButtons(bool enabled)
     }
 
     if (enabled) {
+        ensureTimingCatalogue(); // the pick lists become usable
         ui->clearTimingTable->setEnabled(timingModel->rowCount() > 0);
         ui->clearAudioTable->setEnabled(audioModel->rowCount() > 0);
         timingModel->setEditMode(1);
@@ -714,7 +732,7 @@ void EdidManagement::initNewEDID()
 EdidDecodeContext EdidManagement::decodeContext()
 {
     EdidDecodeContext context;
-    context.timings = &timingCatalogue;
+    context.timings = &timings();
     context.audio = &audioCatalogue;
     context.editMode = editMode;
     QWidget* parent = ui->centralFrame;
@@ -741,6 +759,10 @@ void EdidManagement::parseEDID()
         return;
     }
     if (loading) {
+        // An EDID whose interface no rule named (a digital EDID 1.3 whose first extension is not
+        // CTA-861) still shows the size it has.
+        if (state.edidSize == EdidState::EdidSize::Unset)
+            state.edidSize = edidData.size() >= 256 ? EdidState::EdidSize::Blocks2 : EdidState::EdidSize::Blocks1;
         parsedState = state;
         EdidFormBinder::applyStateToForm(parsedState, ui, timingModel, audioModel);
         updateInterfacePageState();
@@ -752,6 +774,11 @@ void EdidManagement::parseEDID()
 }
 
 // ---- files and the description view ----------------------------------------------------------------
+
+void EdidManagement::setEdidData(const QByteArray& bytes)
+{
+    edidData = bytes;
+}
 
 void EdidManagement::setTextEdit(QTextEdit* view)
 {

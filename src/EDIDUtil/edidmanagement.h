@@ -34,7 +34,8 @@ class Ui_MainUI;
 // The form's widgets and the two table models are the EDID being edited. Decoding fills an
 // EdidState and the binder (edidformbinder.h) applies it to the form; encoding reads the form back
 // into a state (starting from `parsedState`, so what the form does not show is written back
-// unchanged) and encodes it. The viewer and the main window reach the members below directly.
+// unchanged) and encodes it. The viewer and the main window hand EDIDs over with setEdidData and
+// read the editor through the const accessors; everything else changes through its slots.
 //
 // Values the form cannot show live in `parsedState` and slots that change them change them there:
 // the 3D structures (`threeDStructureAll`, `threeDMask`, `vicThreeDStructures`), the kept blocks
@@ -86,40 +87,38 @@ public:
     // The state the form holds now: `parsedState` with every value the form shows read back.
     EdidState formState() const;
 
-    // ---- State (the viewer and the window read and set these) ----------------------------
-    QTextEdit* descriptionView = nullptr;
-    QByteArray edidData;
-    Ui_MainUI* ui = nullptr;
-    bool refreshing = false;
-    bool checksumReported = false;
-    bool suppressHistory = false;
-    QString edidName;
-    QList<Diff> diffs;
-    bool showDiffMode = true;
-    TimingModel* timingModel = nullptr;
-    TimingCatalogue timingCatalogue;
-    QHash<QString, int> timingIndexByName;
-    QString savedFileName;
-    QString hPixelsFilter, vLinesFilter, refreshRateFilter, scanTypeFilter;
-    bool editingTiming = false;
-    CustomTimingDialog* customTimingDialog = nullptr;
-    AudioFormatModel* audioModel = nullptr;
-    AudioCatalogue audioCatalogue;
-    QHash<QString, int> audioIndexByName;
-    CustomAudioDialog* customAudioDialog = nullptr;
-    ChromaticityCatalogue chromaticityCatalogue;
-    QTableView* currentTable = nullptr;
-    bool loading = false;
-    QString descriptionText;
-    bool editMode = false;
-    std::array<QPushButton*, 16> vicButtons{};
-    int descriptionScroll = 0;
-    QList<QByteArray> history;
-    // The state of the last decode: the source of everything the form does not show.
-    EdidState parsedState;
-    // Set by edidFileEdited when it refused the edit (the EDID could not hold it): the form is
-    // back as it was before the edit, and the message has been shown.
-    bool editRefused = false;
+    // ---- What the viewer, the window and the tests reach ---------------------------------
+    // The EDID sources (a unit, a file, a monitor) hand their bytes over here; displayEDID or the
+    // viewer's openSelectedEDID then shows them. An empty array is the "nothing read" result.
+    void setEdidData(const QByteArray& bytes);
+    // The EDID being shown or edited; after an edit, the encoding of the form.
+    const QByteArray& currentEdid() const { return edidData; }
+    // The EDIDs an undo can go back to, the first being the one editing started from.
+    const QList<QByteArray>& undoHistory() const { return history; }
+    // The state of the last decode, the source of everything the form does not show.
+    const EdidState& decodedState() const { return parsedState; }
+    // The description of the current EDID and its comparison with the one before the last edit.
+    const QString& description() const { return descriptionText; }
+    const QList<Diff>& descriptionDiffs() const { return diffs; }
+    bool diffModeOn() const { return showDiffMode; }
+    // The title the EDID was shown with (a source name or a file path).
+    const QString& shownName() const { return edidName; }
+    // The last name chosen in the save dialog (empty when it was cancelled).
+    const QString& lastSavedFileName() const { return savedFileName; }
+    bool isEditing() const { return editMode; }
+    bool isLoading() const { return loading; }
+    // Whether the last edit was refused because the EDID could not hold it (the form is back as
+    // it was, and the reason has been shown).
+    bool lastEditRefused() const { return editRefused; }
+    // The table of the open tab whose row buttons act: the timing or the audio table, or none.
+    QTableView* activeTable() const { return currentTable; }
+    const std::array<QPushButton*, 16>& vicSlotButtons() const { return vicButtons; }
+    AudioFormatModel* getAudioModel() const { return audioModel; }
+    CustomTimingDialog* timingDialog() const { return customTimingDialog; }
+    // The catalogues behind the pick lists. The timing catalogue is read on first use.
+    const TimingCatalogue& timings();
+    const AudioCatalogue& audioFormats() const { return audioCatalogue; }
+    const ChromaticityCatalogue& chromaticities() const { return chromaticityCatalogue; }
 
 public slots:
     // Core: files, edit mode, undo, page state.
@@ -177,6 +176,42 @@ public slots:
     void tmdsManualToAuto();
 
 private:
+    // ---- State ------------------------------------------------------------------------------
+    QTextEdit* descriptionView = nullptr;
+    QByteArray edidData;
+    Ui_MainUI* ui = nullptr;
+    bool refreshing = false;
+    bool checksumReported = false;
+    bool suppressHistory = false;
+    QString edidName;
+    QList<Diff> diffs;
+    bool showDiffMode = true;
+    TimingModel* timingModel = nullptr;
+    TimingCatalogue timingCatalogue;
+    bool timingCatalogueRead = false;
+    QHash<QString, int> timingIndexByName;
+    QString savedFileName;
+    QString hPixelsFilter, vLinesFilter, refreshRateFilter, scanTypeFilter;
+    bool editingTiming = false;
+    CustomTimingDialog* customTimingDialog = nullptr;
+    AudioFormatModel* audioModel = nullptr;
+    AudioCatalogue audioCatalogue;
+    QHash<QString, int> audioIndexByName;
+    CustomAudioDialog* customAudioDialog = nullptr;
+    ChromaticityCatalogue chromaticityCatalogue;
+    QTableView* currentTable = nullptr;
+    bool loading = false;
+    QString descriptionText;
+    bool editMode = false;
+    std::array<QPushButton*, 16> vicButtons{};
+    int descriptionScroll = 0;
+    QList<QByteArray> history;
+    // The state of the last decode: the source of everything the form does not show.
+    EdidState parsedState;
+    // Set by edidFileEdited when it refused the edit (the EDID could not hold it): the form is
+    // back as it was before the edit, and the message has been shown.
+    bool editRefused = false;
+
     // ---- Core helpers (edidmanagement.cpp) ------------------------------------------------
     EdidDecodeContext decodeContext();
     // Enables the pages and frames the chosen interface offers; changes no choice.
@@ -188,6 +223,7 @@ private:
     void restoreLastGoodForm();
     // Re-enters edit mode after an EDID has been (re)displayed, without touching the history.
     void resumeEditing();
+    void ensureTimingCatalogue();
     QList<EdidEntry>* monitorList = nullptr;
     EdidState lastGoodState; // the form's state at the last successful encode
     bool haveLastGoodState = false;

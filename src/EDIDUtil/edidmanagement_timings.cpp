@@ -166,6 +166,7 @@ void EdidManagement::replaceSelectedTiming(const Timing& timing)
 
 void EdidManagement::addTiming(Timing* timing)
 {
+    ensureTimingCatalogue(); // the dialog refuses the names of its custom timings
     customTimingDialog->resetForm();
     customTimingDialog->loadTiming(timing);
     if (customTimingDialog->exec() != QDialog::Accepted)
@@ -178,7 +179,7 @@ void EdidManagement::addTiming(Timing* timing)
     // The row being edited is replaced, so it is no duplicate of its own new version.
     bool isDuplicate = false;
     for (int r = 0; r < timingModel->rowCount() && !isDuplicate; ++r)
-        isDuplicate = !(replacing && r == row) && TimingModel::sameTiming(*timing, timingModel->getTiming(r));
+        isDuplicate = !(replacing && r == row) && sameTiming(*timing, timingModel->getTiming(r));
     if (isDuplicate) {
         loadTimings(); // the dialog has stored the timing in the catalogue all the same
         showDuplicateTimingError(ui);

@@ -1,7 +1,6 @@
 #include "edidrules.h"
 
 #include "constants.h"
-#include "timingmodel.h"
 
 #include <QStringList>
 
@@ -10,23 +9,26 @@
 
 namespace EdidRules {
 
-void addTiming(QList<Timing>* rows, int* dtdCount, const Timing& t)
+int findTiming(const QList<Timing>& rows, const Timing& t)
 {
-    int row = -1;
-    for (int i = 0; i < rows->size(); ++i) {
-        if (TimingModel::sameTiming(t, rows->at(i))) {
-            row = i;
-            break;
-        }
+    for (int i = 0; i < rows.size(); ++i) {
+        if (sameTiming(t, rows.at(i)))
+            return i;
     }
-    if (row < 0) {
-        if (t.dtd)
-            rows->insert((*dtdCount)++, t);
-        else
-            rows->append(t);
-        return;
+    return -1;
+}
+
+TimingMerge addTiming(QList<Timing>* rows, int* dtdCount, const Timing& t)
+{
+    TimingMerge m;
+    m.from = findTiming(*rows, t);
+    if (m.from < 0) {
+        m.row = t.dtd ? (*dtdCount)++ : rows->size();
+        rows->insert(m.row, t);
+        return m;
     }
-    Timing& e = (*rows)[row];
+    // The existing row keeps its kind and name.
+    Timing& e = (*rows)[m.from];
     if (t.established)
         e.established = true;
     if (t.standard)
@@ -36,22 +38,22 @@ void addTiming(QList<Timing>* rows, int* dtdCount, const Timing& t)
         e.hdmiBlock = true;
     }
     if (t.videoBlock) {
-        // A VIC listed again without the native bit (a duplicate SVD, or the 4:2:0 video block)
-        // does not take back the native bit another of its SVDs gave it.
         e.native = t.native || (e.videoBlock && e.vic == t.vic && e.native);
         e.vic = t.vic;
         e.videoBlock = true;
     }
     e.subsampling = t.subsampling;
+    m.row = m.from;
     if (t.dtd) {
         e.hSize = t.hSize;
         e.vSize = t.vSize;
         e.dtd = true;
-        if (row >= *dtdCount) {
-            rows->move(row, *dtdCount);
-            ++*dtdCount;
+        if (m.from >= *dtdCount) {
+            m.row = (*dtdCount)++;
+            rows->move(m.from, m.row);
         }
     }
+    return m;
 }
 
 void apply420CapabilityMap(QList<Timing>* rows, const QList<int>& vics)
@@ -67,7 +69,7 @@ void apply420CapabilityMap(QList<Timing>* rows, const QList<int>& vics)
 void applyInterfaceChange(EdidState* s, bool editMode, int edidBytes)
 {
     const EdidState::EdidSize keptSize =
-        (!editMode && edidBytes == 256) ? EdidState::EdidSize::Blocks2 : EdidState::EdidSize::Blocks1;
+        (!editMode && edidBytes >= 256) ? EdidState::EdidSize::Blocks2 : EdidState::EdidSize::Blocks1;
     if (s->signalType == EdidState::SignalType::Digital) {
         s->rgb444 = true;
         switch (s->digitalInterface) {

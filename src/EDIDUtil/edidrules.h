@@ -15,11 +15,21 @@
 // decoder calls them on the state it fills, so both give the same result.
 namespace EdidRules {
 
-// The timing table's merge rule (the same as TimingModel::addTiming): a timing that the list
-// already holds (TimingModel::sameTiming) only adds where else it is listed; a new detailed
-// timing goes below the detailed timings already there, any other new timing to the end.
-// Unlike the model, a VIC's native bit, once given by one of its SVDs, stays.
-void addTiming(QList<Timing>* rows, int* dtdCount, const Timing& t);
+// The timing table's merge rule, the one TimingModel::addTiming applies too. A timing that the
+// list already holds (sameTiming) only adds where else it is listed; a new detailed timing goes
+// below the detailed timings already there (which `dtdCount` counts), any other new timing to the
+// end, and a detailed timing met again moves up to join them. A VIC listed again without the
+// native bit (a second SVD of it, or the 4:2:0 video block) keeps the native bit another of its
+// SVDs gave it: copying the later entry's bit would make a rebuilt video block drop the monitor's
+// native format.
+struct TimingMerge
+{
+    int row = -1;  // where the timing now stands
+    int from = -1; // where the row it merged into stood before; -1 when the timing is new
+};
+TimingMerge addTiming(QList<Timing>* rows, int* dtdCount, const Timing& t);
+// The first row that is the same timing as `t` (sameTiming); -1 when none.
+int findTiming(const QList<Timing>& rows, const Timing& t);
 
 // Marks the rows whose VIC is one of `vics` as offering 4:4:4 and 4:2:0.
 void apply420CapabilityMap(QList<Timing>* rows, const QList<int>& vics);
@@ -27,7 +37,8 @@ void apply420CapabilityMap(QList<Timing>* rows, const QList<int>& vics);
 // What choosing an interface implies for the other choices of the "General" page: a digital
 // interface offers RGB 4:4:4; HDMI also YCbCr 4:4:4 and two blocks; DVI 8 bits per colour and no
 // YCbCr 4:4:4; DisplayPort no fixed depth and two blocks; analog neither 4:4:4 format. `edidBytes`
-// is the size of the EDID being edited; outside edit mode a 256-byte EDID keeps two blocks.
+// is the size of the EDID being edited; outside edit mode an EDID of two or more blocks shows two
+// (the editor keeps the base block and the first extension).
 void applyInterfaceChange(EdidState* state, bool editMode, int edidBytes);
 
 // Gives a CEA timing the next of the 16 VIC slots of the 3D page; other kinds and a 17th VIC get

@@ -59,6 +59,12 @@ public:
     void updateTotalsAndRates();
 };
 
+// Whether two timings are one row of the timing table: two "CEA" timings with the same VIC, or
+// two timings whose geometry, polarities, horizontal border, image size and rates agree (the
+// frequencies to within the double epsilon). Kind, name, HDMI VIC, vertical border, the flags and
+// the chroma formats take no part.
+bool sameTiming(const Timing& a, const Timing& b);
+
 // Rounds a non-negative rate to whole units, halves up; anything that is not a finite number
 // gives 0 instead of an undefined integer conversion.
 int roundRate(double value);

@@ -1,24 +1,11 @@
 #include "timingmodel.h"
 
 #include "constants.h"
+#include "edidrules.h"
 
 #include <QColor>
 
-#include <cmath>
-#include <limits>
-
 namespace {
-
-// VICs of the 4K timings that CTA-861 lets a sink offer in 4:2:0 as well as 4:4:4.
-bool offersChromaChoice(int vic)
-{
-    switch (vic) {
-    case 96: case 97: case 101: case 102: case 106: case 107:
-        return true;
-    default:
-        return false;
-    }
-}
 
 bool hasFormat444(int subsampling) { return subsampling == 0 || subsampling == 2; }
 bool hasFormat420(int subsampling) { return subsampling == 1 || subsampling == 2; }
@@ -244,7 +231,7 @@ Qt::ItemFlags TimingModel::flags(const QModelIndex& index) const
     if (index.column() == NativeColumn)
         return f | Qt::ItemIsEditable | Qt::ItemIsUserCheckable;
     if (index.column() == Ycbcr444Column || index.column() == Ycbcr420Column) {
-        if (index.row() < timings.size() && offersChromaChoice(timings.at(index.row()).vic))
+        if (index.row() < timings.size() && EdidRules::isTmds420Vic(timings.at(index.row()).vic))
             return f | Qt::ItemIsEditable | Qt::ItemIsUserCheckable;
         return Qt::NoItemFlags;
     }
@@ -253,40 +240,22 @@ Qt::ItemFlags TimingModel::flags(const QModelIndex& index) const
 
 void TimingModel::addTiming(const Timing& t)
 {
-    const int row = findDuplicate(t);
-    if (row < 0) {
-        int position = timings.size();
-        if (t.dtd)
-            position = dtdCount++;
-        insertTiming(position, t);
-        return;
-    }
-
-    // The existing row keeps its kind and name; the repeat only adds where else it is listed.
-    Timing& e = timings[row];
-    if (t.established)
-        e.established = true;
-    if (t.standard)
-        e.standard = true;
-    if (t.hdmiBlock) {
-        e.hdmiVic = t.hdmiVic;
-        e.hdmiBlock = true;
-    }
-    if (t.videoBlock) {
-        e.vic = t.vic;
-        e.videoBlock = true;
-        e.native = t.native;
-    }
-    e.subsampling = t.subsampling;
-    if (t.dtd) {
-        e.hSize = t.hSize;
-        e.vSize = t.vSize;
-        e.dtd = true;
-        if (row >= dtdCount) {
-            moveTiming(row, dtdCount);
-            ++dtdCount;
-        }
-    }
+    // The rule runs on a copy, so the views hear of an insertion or a move before it happens.
+    QList<Timing> rows = timings;
+    int count = dtdCount;
+    const EdidRules::TimingMerge m = EdidRules::addTiming(&rows, &count, t);
+    const bool inserted = m.from < 0;
+    const bool moved = !inserted && m.from != m.row;
+    if (inserted)
+        beginInsertRows(QModelIndex(), m.row, m.row);
+    else if (moved)
+        beginMoveRows(QModelIndex(), m.from, m.from, QModelIndex(), m.row); // m.row < m.from
+    timings = rows;
+    dtdCount = count;
+    if (inserted)
+        endInsertRows();
+    else if (moved)
+        endMoveRows();
 }
 
 void TimingModel::insertTiming(int row, const Timing& t)
@@ -302,11 +271,7 @@ Timing TimingModel::getTiming(int row) const
 
 int TimingModel::findDuplicate(const Timing& t) const
 {
-    for (int row = 0; row < timings.size(); ++row) {
-        if (sameTiming(t, timings.at(row)))
-            return row;
-    }
-    return -1;
+    return EdidRules::findTiming(timings, t);
 }
 
 bool TimingModel::containsTiming(const Timing& t) const
@@ -370,15 +335,5 @@ int TimingModel::setEditMode(int mode)
 
 bool TimingModel::sameTiming(const Timing& a, const Timing& b)
 {
-    if (a.type == TIMING_TYPE_CEA && b.type == TIMING_TYPE_CEA && a.vic == b.vic)
-        return true;
-    const double epsilon = std::numeric_limits<double>::epsilon();
-    return a.hActive == b.hActive && a.vActive == b.vActive && a.fieldRate == b.fieldRate
-        && a.hAspect == b.hAspect && a.vAspect == b.vAspect && a.ip == b.ip
-        && a.hTotal == b.hTotal && a.hBlank == b.hBlank && a.hFront == b.hFront && a.hSync == b.hSync
-        && a.hBack == b.hBack && a.hPol == b.hPol
-        && a.vTotal == b.vTotal && a.vBlank == b.vBlank && a.vFront == b.vFront && a.vSync == b.vSync
-        && a.vBack == b.vBack && a.vPol == b.vPol
-        && a.hBorder == b.hBorder && a.hSize == b.hSize && a.vSize == b.vSize
-        && std::fabs(a.hFreq - b.hFreq) < epsilon && std::fabs(a.pixelFreq - b.pixelFreq) < epsilon;
+    return ::sameTiming(a, b);
 }

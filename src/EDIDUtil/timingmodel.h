@@ -7,8 +7,8 @@
 #include <QList>
 
 // The timings of the EDID being edited, one row per distinct timing, with the flags that say in
-// which parts of the EDID the timing is listed. The decoders feed it through addTiming(), which
-// merges repeats of a timing into its row and keeps the detailed timings on top.
+// which parts of the EDID the timing is listed. addTiming() applies the decoder's merge rule
+// (EdidRules::addTiming): repeats of a timing merge into its row, detailed timings stay on top.
 class TimingModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -76,6 +76,7 @@ public:
     int getEditMode() const { return editMode; }
     int getDtdCount() const { return dtdCount; }
 
+    // The duplicate test of the table (::sameTiming in timing.h).
     static bool sameTiming(const Timing& a, const Timing& b);
     // The "H x V" text: 1920x1080p(16:9), 1920x1080i.
     static QString resolutionText(const Timing& t);

@@ -372,9 +372,7 @@ int audioCodeOfName(const QString& name)
     return 0;
 }
 
-namespace {
-// Greatest common divisor of two positive integers; 0 when either is below 1.
-int positiveGcd(int a, int b)
+int gcd(int a, int b)
 {
     if (a < 1 || b < 1)
         return 0;
@@ -386,10 +384,12 @@ int positiveGcd(int a, int b)
     return a;
 }
 
+namespace {
+
 // First of the first `rows` table rows whose ratio equals the reduced resolution, or -1.
 int findAspectRow(int width, int height, int rows)
 {
-    const int g = positiveGcd(width, height);
+    const int g = gcd(width, height);
     if (g == 0)
         return -1;
     const int w = width / g;

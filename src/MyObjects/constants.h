@@ -248,6 +248,10 @@ QString audioNameOfCode(int code);
 // tried in code order; 0 when none does.
 int audioCodeOfName(const QString& name);
 
+// Greatest common divisor of two positive integers; 0 when either is below 1. Reduces resolutions
+// to aspect ratios (the tables here, the EDID decoder and encoder, the catalogue loader).
+int gcd(int a, int b);
+
 // Standard timing: the vertical size for the horizontal size `hSize` and the two aspect bits
 // (0 = 16:10, 1 = 4:3, 2 = 5:4, 3 = 16:9): hSize * vRatio / hRatio, integer division.
 // Aspect bits outside 0-3 give 0.
