@@ -351,7 +351,9 @@ QList<DataBlock> ceaDataBlocks(const EdidState& s, const Interface& in, const Ti
         const bool anySpeaker = s.speakerFL || s.speakerFR || s.speakerLFE || s.speakerFC || s.speakerRL || s.speakerRR
             || s.speakerRC || s.speakerFLC || s.speakerFRC || s.speakerRLC || s.speakerRRC || s.speakerFLW
             || s.speakerFRW || s.speakerFLH || s.speakerFRH || s.speakerTC || s.speakerFCH;
-        if (s.speakerAllocationPresent || anySpeaker || (s.basicAudio && !s.hasCeaExtension)) {
+        // Speakers without basic audio are no allocation (the buttons stay set while audio is
+        // off); a block the EDID was read with is kept.
+        if (s.speakerAllocationPresent || (s.basicAudio && (anySpeaker || !s.hasCeaExtension))) {
             QByteArray p(3, '\0');
             p[0] = char(((s.speakerFLW || s.speakerFRW) ? 0x80 : 0) | ((s.speakerRLC || s.speakerRRC) ? 0x40 : 0)
                         | ((s.speakerFLC || s.speakerFRC) ? 0x20 : 0) | (s.speakerRC ? 0x10 : 0)
