@@ -80,6 +80,7 @@ private slots:
     void rangeLimitOffsets();
     void ceaFlagsAndInterfaceOf13();
     void audioBlock();
+    void audioDescriptorsOfTheirOwn();
     void videoBlockAndSpeakers();
     void hdmiVsdb();
     void hdmi3dDetailAfterEveryStructureFrom8();
@@ -236,6 +237,16 @@ void TestEdidDecode::establishedAndStandardTimings_data()
     QTest::newRow("std 1440x900") << EdidBuilder().set(38, {0x95, 0x00}).build() << "  1440x900@60Hz" << "1440x900p @ 60Hz" << false;
     // Generated at 69.2 Hz (the CVT clock step), but listed at the rate the EDID names.
     QTest::newRow("std 640x400@70 keeps 70 Hz") << EdidBuilder().set(38, {0x31, 0x0A}).build() << "  640x400@70Hz" << "" << false;
+    // A standard code names DMTs by their nominal rates: 72 Hz is the 72.8 Hz DMT, while 66 Hz
+    // is not Apple's 66.7 Hz timing (established only), nor is 67 Hz.
+    QTest::newRow("std 31 4C is the 72.8 Hz DMT") << EdidBuilder().set(38, {0x31, 0x4C}).build() << "  640x480@72Hz"
+                                                  << "640x480p @ 73Hz" << false;
+    QTest::newRow("std 31 46 is generated at 66 Hz") << EdidBuilder().set(38, {0x31, 0x46}).build() << "  640x480@66Hz" << "" << false;
+    QTest::newRow("std 31 47 is generated at 67 Hz") << EdidBuilder().set(38, {0x31, 0x47}).build() << "  640x480@67Hz" << "" << false;
+    // Codes with first byte 0 (reserved) or 1 (padding) name no timing (empty line: no row).
+    QTest::newRow("std 00 00") << EdidBuilder().set(38, {0x00, 0x00}).build() << "" << "" << false;
+    QTest::newRow("std 00 40") << EdidBuilder().set(38, {0x00, 0x40}).build() << "" << "" << false;
+    QTest::newRow("std 01 00") << EdidBuilder().set(38, {0x01, 0x00}).build() << "" << "" << false;
 }
 
 void TestEdidDecode::establishedAndStandardTimings()
@@ -245,6 +256,11 @@ void TestEdidDecode::establishedAndStandardTimings()
     QFETCH(QString, name);
     QFETCH(bool, interlaced);
     const Decoded d = decode(bytes);
+    if (line.isEmpty()) {
+        QVERIFY2(d.text.contains(QStringLiteral("Standard timings supported:\n\n")), qPrintable(d.text));
+        QCOMPARE(d.state.timings.size(), 0);
+        return;
+    }
     QVERIFY2(d.text.contains(line + QLatin1Char('\n')), qPrintable(d.text));
     QCOMPARE(d.state.timings.size(), 1);
     const Timing& t = d.state.timings.first();
@@ -411,6 +427,21 @@ void TestEdidDecode::audioBlock()
     // Code 12 (MAT): its byte 3 stays in the kept bytes.
     QCOMPARE(d.state.audioDescriptorBytes.last(), QByteArray::fromHex("6107ab"));
     QCOMPARE(d.state.audioFormats.at(3).type, 12);
+}
+
+void TestEdidDecode::audioDescriptorsOfTheirOwn()
+{
+    // DTS-HD twice with different byte-3 values, the first once more, then AC-4.
+    const QByteArray bytes = EdidBuilder()
+                                 .cea(0x40)
+                                 .dataBlock(1, {0x5F, 0x07, 0x07, 0x5F, 0x07, 0x01, 0x5F, 0x07, 0x07, 0x7D, 0x07, 0x60})
+                                 .build();
+    const Decoded d = decode(bytes);
+    QCOMPARE(d.state.audioFormats.size(), 2);
+    QCOMPARE(d.state.audioFormats.at(0), d.state.audioFormats.at(1));
+    QCOMPARE(d.state.audioFormats.at(0).type, 11);
+    QCOMPARE(d.state.unknownAudioDescriptors, QList<QByteArray>{QByteArray::fromHex("7d0760")});
+    QVERIFY2(d.text.contains(QStringLiteral("  AC-4\n    Supported sample rates (kHz): 48 44.1 32\n")), qPrintable(d.text));
 }
 
 void TestEdidDecode::videoBlockAndSpeakers()

@@ -290,7 +290,7 @@ void EdidDecoder::parseStandardTimings()
     for (int i = 0; i < 8; ++i) {
         const int b1 = at(38 + 2 * i);
         const int b2 = at(39 + 2 * i);
-        if (b1 == 0x01 && b2 == 0x01)
+        if (standardTimingUnused(b1, b2))
             continue;
         const int h = (b1 + 31) * 8;
         const AspectRatioEntry& e = ASPECT_RATIOS.at(b2 >> 6);

@@ -25,6 +25,7 @@ void EdidDecoder::parseCeaExtension()
         }
     }
     parseCEAFlags();
+    m_audioRowByte3.clear();
     if (m_state) {
         m_state->audioFormats.clear();
         m_state->audioDescriptorBytes.clear();
@@ -74,22 +75,21 @@ void EdidDecoder::parseCeaExtension()
     }
     append(QStringLiteral("\n"));
 
-    if (validOffset) {
-        for (int p = 128 + d; p + 18 <= 255 && (at(p) != 0 || at(p + 1) != 0); p += 18)
+    // The detailed timings, wherever they stand among display descriptors (a serial number
+    // may come first). The display descriptors are not decoded; they are kept for writing back.
+    for (int offset : ctaDescriptorOffsets(m_bytes.mid(128, 128))) {
+        const int p = 128 + offset;
+        if (at(p) != 0 || at(p + 1) != 0)
             parseEighteenByteDescriptor(p, 1);
-        // Display descriptors after the detailed timings are not decoded; they are kept for
-        // writing back.
-        int q = 128 + d;
-        while (q + 18 <= 255 && (at(q) != 0 || at(q + 1) != 0))
-            q += 18;
-        for (; m_state && q + 18 <= 255 && at(q) == 0 && at(q + 1) == 0 && at(q + 2) == 0
-                 && m_bytes.mid(q, 18).count('\0') < 18;
-             q += 18)
-            m_state->otherDescriptors.append({1, m_bytes.mid(q, 18)});
+        else if (m_state)
+            m_state->otherDescriptors.append({1, m_bytes.mid(p, 18)});
     }
     if (m_state) {
         m_state->videoBlockVics = m_allSvds;
-        EdidRules::apply420CapabilityMap(&m_state->timings, m_state->yuv420CapabilityVics);
+        // An SVD of 0 is no VIC: the map bit of one must not reach the rows without a VIC.
+        QList<int> capable = m_state->yuv420CapabilityVics;
+        capable.removeAll(0);
+        EdidRules::apply420CapabilityMap(&m_state->timings, capable);
     }
     checksum(1);
 }
@@ -125,6 +125,29 @@ void EdidDecoder::parseCEAFlags()
         append(QStringLiteral("Supports YCbCr 4:2:2\n"));
 }
 
+namespace {
+// The sample rates line of a short audio descriptor's byte 2; the rates go to `khz` when given.
+QString sampleRatesLine(int b2, QList<double>* khz)
+{
+    static const struct
+    {
+        int bit;
+        double khz;
+        const char* text;
+    } rates[] = {{0x40, 192, " 192"}, {0x20, 176.4, " 176.4"}, {0x10, 96, " 96"}, {0x08, 88.2, " 88.2"},
+                 {0x04, 48, " 48"},   {0x02, 44.1, " 44.1"},   {0x01, 32, " 32"}};
+    QString line = QStringLiteral("    Supported sample rates (kHz):");
+    for (const auto& r : rates) {
+        if (b2 & r.bit) {
+            if (khz)
+                khz->append(r.khz);
+            line += QLatin1String(r.text);
+        }
+    }
+    return line + QLatin1Char('\n');
+}
+} // namespace
+
 void EdidDecoder::parseAudioDataBlock(const Payload& p)
 {
     append(QStringLiteral("Audio data block\n"));
@@ -144,7 +167,15 @@ void EdidDecoder::parseAudioDataBlock(const Payload& p)
             const int e = b3 >> 3;
             f.type = e < 11 ? extensionTypes[e] : 0;
             if (f.type == 0) {
-                append(QStringLiteral("  Audio extension type %1\n").arg(e));
+                // Codings the audio table has no row type for are kept as read; those CTA-861
+                // names are still named.
+                static const char* const extensionNames[] = {"MPEG-H 3D Audio", "AC-4", "L-PCM 3D Audio"};
+                if (e >= 11 && e <= 13) {
+                    append(QStringLiteral("  %1\n").arg(QLatin1String(extensionNames[e - 11])));
+                    append(sampleRatesLine(b2, nullptr));
+                } else {
+                    append(QStringLiteral("  Audio extension type %1\n").arg(e));
+                }
                 if (m_state)
                     m_state->unknownAudioDescriptors.append(raw);
                 continue;
@@ -156,21 +187,7 @@ void EdidDecoder::parseAudioDataBlock(const Payload& p)
             continue;
         }
         append(QStringLiteral("  %1\n    Max channels: %2\n").arg(audioFormatName(f.type)).arg(f.channels));
-        static const struct
-        {
-            int bit;
-            double khz;
-            const char* text;
-        } rates[] = {{0x40, 192, " 192"}, {0x20, 176.4, " 176.4"}, {0x10, 96, " 96"}, {0x08, 88.2, " 88.2"},
-                     {0x04, 48, " 48"},   {0x02, 44.1, " 44.1"},   {0x01, 32, " 32"}};
-        QString line = QStringLiteral("    Supported sample rates (kHz):");
-        for (const auto& r : rates) {
-            if (b2 & r.bit) {
-                f.samplingFreqs.append(r.khz);
-                line += QLatin1String(r.text);
-            }
-        }
-        append(line + QLatin1Char('\n'));
+        append(sampleRatesLine(b2, &f.samplingFreqs));
         if (code == 1) {
             QString sizes = QStringLiteral("    Supported sample sizes (bits):");
             static const int depths[][2] = {{0x04, 24}, {0x02, 20}, {0x01, 16}};
@@ -199,8 +216,18 @@ void EdidDecoder::parseAudioDataBlock(const Payload& p)
                 }
             }
         }
-        if (m_state && !m_state->audioFormats.contains(f))
-            m_state->audioFormats.append(f);
+        if (m_state) {
+            // Codes 9 to 14 carry a byte 3 of their own that the row cannot show: descriptors
+            // that differ only there are rows of their own, so that each is written back.
+            const int ownByte = code >= 9 && code <= 14 ? b3 : -1;
+            bool known = false;
+            for (int k = 0; k < m_state->audioFormats.size() && !known; ++k)
+                known = m_audioRowByte3.value(k, -1) == ownByte && m_state->audioFormats.at(k) == f;
+            if (!known) {
+                m_state->audioFormats.append(f);
+                m_audioRowByte3.append(ownByte);
+            }
+        }
     }
 }
 

@@ -157,9 +157,43 @@ const Timing* EdidDecoder::findHdmiVicTiming(int hdmiVic) const
     return nullptr;
 }
 
+QList<int> ctaDescriptorOffsets(const QByteArray& ext)
+{
+    auto at = [&ext](int i) { return i < ext.size() ? int(quint8(ext.at(i))) : 0; };
+    QList<int> out;
+    const int d = at(2);
+    if (d < 4 || d > 127)
+        return out;
+    for (int p = d; p + 18 <= 127; p += 18) {
+        bool padding = true;
+        for (int k = 0; k < 18 && padding; ++k)
+            padding = at(p + k) == 0;
+        if (padding)
+            break;
+        out.append(p);
+    }
+    return out;
+}
+
+int standardTimingRate(const Timing& t)
+{
+    if (t.type != TIMING_TYPE_VESA || t.ip)
+        return t.fieldRate;
+    static const int establishedOnly[][3] = {{720, 400, 70}, {720, 400, 88}, {640, 480, 67}, {832, 624, 75}, {1152, 870, 75}};
+    for (const auto& e : establishedOnly) {
+        if (t.hActive == e[0] && t.vActive == e[1] && t.fieldRate == e[2])
+            return 0;
+    }
+    if (t.hActive == 640 && t.vActive == 480 && t.fieldRate == 73)
+        return 72;
+    return t.fieldRate;
+}
+
 // An established or standard timing names a VESA timing by its size and nominal rate. The
-// catalogue holds the rates rounded (640x480 at 72.809 Hz is listed at 73 Hz), so an entry also
-// matches when its exact rate, cut to whole hertz, is the nominal one.
+// catalogue holds the rates rounded (640x480 at 72.809 Hz is listed at 73 Hz): an established
+// timing also matches an entry whose exact rate, cut to whole hertz, is the nominal one; a
+// standard timing names DMTs by the nominal rates their codes carry, so a rate that only
+// truncation reaches (640x480 at 66 Hz against 66.7 Hz) is the generated timing.
 Timing EdidDecoder::findVesaTiming(int h, int v, int rate, bool interlaced, int hAspect, int vAspect,
                                    bool established) const
 {
@@ -175,6 +209,11 @@ Timing EdidDecoder::findVesaTiming(int h, int v, int rate, bool interlaced, int 
                 continue;
             if (c.hAspect != 0 && !sameRatio(c.hAspect, c.vAspect, hAspect, vAspect))
                 continue;
+            if (!established) {
+                if (standardTimingRate(c) == rate)
+                    return c;
+                continue;
+            }
             bool rateMatches = c.fieldRate == rate;
             if (!rateMatches && c.hTotal > 0 && c.vTotal > 0) {
                 const double frames = c.pixelFreq * 1e6 / (double(c.hTotal) * c.vTotal);
@@ -281,7 +320,8 @@ QString edidBlockMap(const QByteArray& data)
     }
     if (validOffset) {
         int k = 1;
-        while (pos + 18 <= 255 && (byte(pos) != 0 || byte(pos + 1) != 0)) {
+        for (int offset : ctaDescriptorOffsets(data.mid(128, 128))) {
+            pos = 128 + offset;
             t += blockMapRow(QStringLiteral("descriptor %1").arg(k), data, pos, pos + 17, 18);
             ++k;
             pos += 18;

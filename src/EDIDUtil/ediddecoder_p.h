@@ -80,8 +80,27 @@ private:
     bool m_v14 = false;
     bool m_checksumReported = false;
     int m_descriptorCount = 0;
+    QList<int> m_audioRowByte3; // byte 3 of each audio row of codes 9 to 14, -1 for the others
     QList<int> m_allSvds; // every SVD of every video data block, in order (capability map index)
 };
+
+// Offsets (within the 128-byte CTA-861 extension block `ext`) of its 18-byte descriptors: from
+// the offset in byte 2 on, detailed timings and display descriptors alike, up to the padding
+// (the first 18 bytes that are all 0) or the checksum. Empty when byte 2 gives no descriptors.
+QList<int> ctaDescriptorOffsets(const QByteArray& ext);
+
+// A standard timing code whose first byte is 0 (reserved) or 1 (0x0101 and the other codes
+// EDIDs pad with) names no timing.
+inline bool standardTimingUnused(int b1, int /*b2*/)
+{
+    return b1 <= 0x01;
+}
+
+// The rate (Hz) a standard timing code names this timing by: its nominal rate, which for the
+// one DMT whose nominal rate is not its rounded rate (640x480 at 72.809 Hz) is the rate cut to
+// whole hertz. 0 for the established timings that are not DMTs (Apple's 640x480 at 66.7 Hz and
+// the like): a standard timing code does not name them.
+int standardTimingRate(const Timing& t);
 
 // The aspect drop-down entry a decoded screen size (in cm) selects: 16:9 (0), 64:27 (5) or
 // 256:135 (6); -1 for none of them or no size. The encoder asks it too, to know what a size

@@ -28,7 +28,8 @@ void appendSplit(QList<DataBlock>* out, const QString& kind, int tag, const QByt
         out->append({kind, block(tag, prefix + items.mid(k, perBlock))});
 }
 
-QByteArray shortAudioDescriptor(const AudioFormat& f, const EdidState& s)
+// `taken`: descriptors as read whose byte 3 an earlier row of codes 9 to 14 has already used.
+QByteArray shortAudioDescriptor(const AudioFormat& f, const EdidState& s, QList<QByteArray>* taken)
 {
     const int code = f.type < 15 ? f.type : 15;
     const int channels = qBound(1, f.channels, 8);
@@ -63,10 +64,14 @@ QByteArray shortAudioDescriptor(const AudioFormat& f, const EdidState& s)
             b3 |= 0x01;
     } else {
         // Codes 9 to 14: the third byte depends on the format; the table does not show it, so it
-        // comes from the descriptor as read.
+        // comes from the descriptor as read. Rows that look alike (two DTS-HD descriptors that
+        // differ only there) take the descriptors in the order they were read.
         for (const QByteArray& raw : s.audioDescriptorBytes) {
-            if (raw.size() == 3 && quint8(raw.at(0)) == b1 && quint8(raw.at(1)) == b2) {
+            // The reserved top bits of bytes 1 and 2 are not in the row.
+            if (raw.size() == 3 && (quint8(raw.at(0)) & 0x7F) == b1 && (quint8(raw.at(1)) & 0x7F) == b2
+                && !taken->contains(raw)) {
                 b3 = quint8(raw.at(2));
+                taken->append(raw);
                 break;
             }
         }
@@ -76,13 +81,15 @@ QByteArray shortAudioDescriptor(const AudioFormat& f, const EdidState& s)
 
 QByteArray audioDescriptors(const EdidState& s)
 {
-    QList<QByteArray> rows;
+    QList<QByteArray> rows, taken;
     for (const AudioFormat& f : s.audioFormats)
-        rows.append(shortAudioDescriptor(f, s));
-    QVector<bool> used(rows.size(), false);
+        rows.append(shortAudioDescriptor(f, s, &taken));
     QList<QByteArray> unknown = s.unknownAudioDescriptors;
+    QList<QByteArray> seen;
     QByteArray out;
-    // In the order they were read; edited and new rows after them.
+    // The rows in table order, the descriptors the table has no row for where they were read
+    // among them; rows beyond the descriptors read (new ones) after them.
+    int next = 0;
     for (const QByteArray& raw : s.audioDescriptorBytes) {
         const int u = unknown.indexOf(raw);
         if (u >= 0) {
@@ -90,18 +97,14 @@ QByteArray audioDescriptors(const EdidState& s)
             unknown.removeAt(u);
             continue;
         }
-        for (int k = 0; k < rows.size(); ++k) {
-            if (!used.at(k) && rows.at(k) == raw) {
-                used[k] = true;
-                out += raw;
-                break;
-            }
-        }
+        if (seen.contains(raw))
+            continue; // a descriptor read twice is one row
+        seen.append(raw);
+        if (next < rows.size())
+            out += rows.at(next++);
     }
-    for (int k = 0; k < rows.size(); ++k) {
-        if (!used.at(k))
-            out += rows.at(k);
-    }
+    for (; next < rows.size(); ++next)
+        out += rows.at(next);
     for (const QByteArray& raw : unknown)
         out += raw.left(3).leftJustified(3, '\0');
     return out;
@@ -158,8 +161,10 @@ QByteArray hdmiVsdb(const EdidState& s, const TimingLayout& l, QString* error)
     const bool progressive = !decoded || !s.latencyProgressiveVideo.trimmed().isEmpty()
         || !s.latencyProgressiveAudio.trimmed().isEmpty() || (origAt(7) & 0x80) || !s.latencyInterlacedVideo.trimmed().isEmpty()
         || !s.latencyInterlacedAudio.trimmed().isEmpty();
+    // Interlaced latencies exist only after progressive ones: a block read with the interlaced
+    // flag alone had no latency bytes (decoders pass over the flag), and gets none.
     const bool interlaced = !decoded || !s.latencyInterlacedVideo.trimmed().isEmpty()
-        || !s.latencyInterlacedAudio.trimmed().isEmpty() || (origAt(7) & 0x40);
+        || !s.latencyInterlacedAudio.trimmed().isEmpty() || ((origAt(7) & 0x40) && progressive);
     const bool hdmiVideo = !l.hdmiVics.isEmpty() || s.threeDPresent || (origAt(7) & 0x20);
     const int byte7 = (progressive ? 0x80 : 0) | (interlaced ? 0x40 : 0) | (hdmiVideo ? 0x20 : 0)
         | (s.gameContent ? 0x08 : 0) | (s.cinemaContent ? 0x04 : 0) | (s.photoContent ? 0x02 : 0)
@@ -335,6 +340,16 @@ QString dataBlockKind(const QByteArray& b)
     }
 }
 
+void overrideBlockFirst(QList<DataBlock>* blocks)
+{
+    QList<DataBlock> first, rest;
+    for (const DataBlock& d : *blocks) {
+        const bool eeodb = d.bytes.size() >= 2 && quint8(d.bytes.at(0)) >> 5 == 7 && quint8(d.bytes.at(1)) == 0x78;
+        (eeodb ? first : rest).append(d);
+    }
+    *blocks = first + rest;
+}
+
 QList<DataBlock> ceaDataBlocks(const EdidState& s, const Interface& in, const TimingLayout& l, QString* error)
 {
     QList<DataBlock> out;
@@ -461,6 +476,11 @@ QList<DataBlock> ceaDataBlocks(const EdidState& s, const Interface& in, const Ti
         b[0] = char((quint8(b.at(0)) & 0xE0) | (b.size() - 1));
         out.append({QStringLiteral("other"), b});
     }
+    // An E-EDID 1.3 names no interface: an extension without data blocks reads back as DVI. An
+    // HDMI one has its HDMI block.
+    if (out.isEmpty() && in.hdmi && !in.v14 && in.hdmiBlocks())
+        out.append({QStringLiteral("vsdb"), hdmiVsdb(s, l, error)});
+    overrideBlockFirst(&out);
     return out;
 }
 

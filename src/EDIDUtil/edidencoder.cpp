@@ -564,7 +564,6 @@ struct ReadExtension
 {
     QList<QByteArray> blocks;
     QList<QByteArray> descriptors;
-    int end = 0; // position after the last detailed timing, from the start of the block
 };
 
 ReadExtension readExtension(const QByteArray& bytes)
@@ -577,16 +576,8 @@ ReadExtension readExtension(const QByteArray& bytes)
         r.blocks.append(bytes.mid(128 + pos, 1 + len));
         pos += 1 + len;
     }
-    int p = end;
-    if (d >= 4 && d <= 127) {
-        for (; p + 18 <= 127 && (byteAt(bytes, 128 + p) != 0 || byteAt(bytes, 129 + p) != 0); p += 18)
-            r.descriptors.append(bytes.mid(128 + p, 18));
-        for (; p + 18 <= 127 && byteAt(bytes, 128 + p) == 0 && byteAt(bytes, 129 + p) == 0
-               && byteAt(bytes, 130 + p) == 0 && bytes.mid(128 + p, 18).count('\0') < 18;
-             p += 18)
-            r.descriptors.append(bytes.mid(128 + p, 18));
-    }
-    r.end = p;
+    for (int p : ctaDescriptorOffsets(bytes.mid(128, 128)))
+        r.descriptors.append(bytes.mid(128 + p, 18));
     return r;
 }
 
@@ -691,6 +682,7 @@ void keepUnchanged(Image* img, const Image& was, const QByteArray& read, const E
     }
     for (const QByteArray& raw : others)
         out.append({QStringLiteral("other"), raw});
+    overrideBlockFirst(&out);
     img->blocks = out;
 }
 
@@ -748,9 +740,8 @@ EdidEncodeResult encodeEdid(const EdidState& state)
             if (!r.error.isEmpty())
                 return r;
             // Padding as read, when everything before it is.
-            int end = byteAt(ext, 2);
-            for (; end + 18 <= 127 && (byteAt(ext, end) != 0 || byteAt(ext, end + 1) != 0); end += 18) {
-            }
+            const QList<int> descriptors = ctaDescriptorOffsets(ext);
+            const int end = descriptors.isEmpty() ? byteAt(ext, 2) : descriptors.last() + 18;
             if (read.size() >= 256 && ext.left(end) == read.mid(128, end))
                 ext.replace(end, 127 - end, read.mid(128 + end, 127 - end));
         }

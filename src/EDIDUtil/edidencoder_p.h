@@ -68,6 +68,9 @@ QList<DataBlock> ceaDataBlocks(const EdidState& s, const Interface& in, const Ti
                                QString* error);
 // The kind of a data block as it stands in an EDID (header first).
 QString dataBlockKind(const QByteArray& block);
+// Moves the HDMI Forum EDID extension override data block, which must be the first data block of
+// the extension, to the front; the other blocks keep their order.
+void overrideBlockFirst(QList<DataBlock>* blocks);
 
 // Everything written for one state, before the parts are laid out in the blocks.
 struct Image

@@ -8,6 +8,8 @@
 
 #include "edidencoder_p.h"
 
+#include "ediddecoder_p.h"
+
 #include "constants.h"
 #include "edidcatalogues.h"
 
@@ -65,12 +67,12 @@ int standardCode(const Timing& t)
     if (t.ip || t.hActive % 8 != 0)
         return 0;
     const int b1 = t.hActive / 8 - 31;
-    if (b1 < 1 || b1 > 255)
+    if (standardTimingUnused(b1, 0) || b1 > 255)
         return 0;
     const int g = gcd(t.hActive, t.vActive);
     if (g < 1)
         return 0;
-    const int r = t.fieldRate - 60;
+    const int r = standardTimingRate(t) - 60;
     if (r < 0 || r > 63)
         return 0;
     for (int a = 0; a < 4 && a < ASPECT_RATIOS.size(); ++a) {
@@ -85,12 +87,12 @@ int standardCode(const Timing& t)
 bool codeNames(int code, const Timing& t)
 {
     const int b1 = code >> 8, b2 = code & 0xFF;
-    if (b1 == 0x01 && b2 == 0x01)
+    if (standardTimingUnused(b1, b2))
         return false;
     const int h = (b1 + 31) * 8;
     const AspectRatioEntry& e = ASPECT_RATIOS.at(b2 >> 6);
     const int v = h * e.vRatio / e.hRatio;
-    return !t.ip && t.hActive == h && t.vActive == v && hasNominalRate(t, (b2 & 0x3F) + 60);
+    return !t.ip && t.hActive == h && t.vActive == v && standardTimingRate(t) == (b2 & 0x3F) + 60;
 }
 
 bool flagged(const Timing& t)
@@ -335,7 +337,7 @@ TimingLayout placeTimings(const EdidState& s, const Interface& in)
     if (s.standardTimingBytes.size() == 16) {
         QList<int> distinct;
         for (int code : keptCodes) {
-            if (code != 0x0101 && !distinct.contains(code))
+            if (!standardTimingUnused(code >> 8, code & 0xFF) && !distinct.contains(code))
                 distinct.append(code);
         }
         bool same = codes.size() == distinct.size();
@@ -372,14 +374,17 @@ TimingLayout placeTimings(const EdidState& s, const Interface& in)
             l.yuv420Vics.append(p.first);
     }
     if (in.hdmiBlocks()) {
+        QList<int> written;
         for (const auto& p : orderVics(s, s.hdmiVics, hdmiRows, true)) {
-            // The HDMI block has room for seven.
+            // The HDMI block has room for seven; a row whose VIC is listed twice keeps its place
+            // when the second listing finds no room.
             if (l.hdmiVics.size() >= 7) {
-                if (p.second >= 0)
+                if (p.second >= 0 && !written.contains(p.second))
                     l.placements[p.second].hdmiBlock = false;
                 continue;
             }
             l.hdmiVics.append(p.first);
+            written.append(p.second);
         }
     }
     return l;

@@ -23,6 +23,7 @@ void EdidDecoder::parseExtendedTag(const Payload& p)
     case 16: name = QStringLiteral("CEA miscellaneous audio fields"); break;
     case 17: name = QStringLiteral("Vendor-specific audio data block"); break;
     case 18: name = QStringLiteral("HDMI audio data block"); break;
+    case 120: name = QStringLiteral("HDMI Forum EDID extension override data block"); break;
     case 32:
         parseInfoFrame(p);
         append(QStringLiteral("Extended tag: InfoFrame Data Block\n"));

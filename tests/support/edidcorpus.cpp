@@ -12,7 +12,9 @@ CatalogueContext::CatalogueContext()
 }
 
 EdidCorpus::EdidCorpus()
-    : dir(PlexaTest::edidCorpusDir())
-    , files(dir.entryList({QStringLiteral("*.bin")}, QDir::Files, QDir::Name))
 {
+    const QString other = qEnvironmentVariable("PLEXA_EDID_CORPUS");
+    shared = other.isEmpty();
+    dir = QDir(shared ? PlexaTest::edidCorpusDir() : other);
+    files = dir.entryList({QStringLiteral("*.bin")}, QDir::Files, QDir::Name);
 }

@@ -23,13 +23,19 @@ struct CatalogueContext
     CatalogueContext& operator=(const CatalogueContext&) = delete;
 };
 
-// The real-monitor EDID corpus, with the catalogues to decode it by.
+// A collection of EDID files, with the catalogues to decode it by: the shared corpus of real
+// monitors, or the folder the environment variable PLEXA_EDID_CORPUS names (any collection of
+// .bin files, checked the same way).
 struct EdidCorpus : CatalogueContext
 {
     QDir dir;
     QStringList files; // names of its .bin files, in name order
+    bool shared = true; // the shared corpus (not a folder from the environment)
 
     EdidCorpus();
+    // The fewest files a test over the corpus needs: `sharedMinimum` for the shared corpus
+    // (fewer means it is missing or damaged), one for any other folder.
+    int minimumFiles(int sharedMinimum) const { return shared ? sharedMinimum : 1; }
 };
 
 #endif // EDIDCORPUS_H

@@ -134,14 +134,17 @@ EdidDecodeReport parseEdidDecode(const QString& text)
     return r;
 }
 
-bool edidDecodeOutput(const QString& path, const QStringList& options, QString* output, int timeoutMs)
+EdidDecodeRun edidDecodeOutput(const QString& path, const QStringList& options, QString* output, int timeoutMs)
 {
     QProcess peer;
     peer.start(QStringLiteral("edid-decode"), QStringList(options) << path);
-    if (!peer.waitForFinished(timeoutMs))
-        return false;
+    const bool finished = peer.waitForFinished(timeoutMs);
+    if (peer.exitStatus() == QProcess::CrashExit && peer.error() == QProcess::Crashed)
+        return EdidDecodeRun::Crashed;
+    if (!finished)
+        return EdidDecodeRun::Failed;
     *output = QString::fromUtf8(peer.readAllStandardOutput());
-    return true;
+    return EdidDecodeRun::Finished;
 }
 
 EdidDecodeReport runEdidDecode(const QByteArray& edid, QString* raw)
@@ -152,8 +155,13 @@ EdidDecodeReport runEdidDecode(const QByteArray& edid, QString* raw)
     file.write(edid);
     file.flush();
     QString text;
-    if (!edidDecodeOutput(file.fileName(), {QStringLiteral("-s"), QStringLiteral("-L"), QStringLiteral("-c")}, &text))
-        return EdidDecodeReport();
+    const EdidDecodeRun run =
+        edidDecodeOutput(file.fileName(), {QStringLiteral("-s"), QStringLiteral("-L"), QStringLiteral("-c")}, &text);
+    if (run != EdidDecodeRun::Finished) {
+        EdidDecodeReport r;
+        r.crashed = run == EdidDecodeRun::Crashed;
+        return r;
+    }
     if (raw)
         *raw = text;
     return parseEdidDecode(text);

@@ -11,6 +11,7 @@
 struct EdidDecodeReport
 {
     bool ran = false;
+    bool crashed = false; // edid-decode died on a signal: there is no report
     bool ctaDecoded = false;
     // Timings by where edid-decode found them: "est", "std", "dtd", "vic", "y420", "y420cap",
     // "hdmivic"; each entry is the timing's line followed by its front/sync/back lines.
@@ -24,9 +25,13 @@ struct EdidDecodeReport
 };
 
 EdidDecodeReport parseEdidDecode(const QString& text);
-// Runs edid-decode with `options` on the file at `path` and puts what it printed in `output`;
-// false when it did not finish within `timeoutMs`.
-bool edidDecodeOutput(const QString& path, const QStringList& options, QString* output, int timeoutMs = 20000);
+
+// How a run of edid-decode ended: with its report (whatever its exit code: "-c" exits 254 on
+// conformity failures), crashed (killed by a signal, so what it printed is no report), or not
+// at all (not found, or not finished in time).
+enum class EdidDecodeRun { Finished, Crashed, Failed };
+// Runs edid-decode with `options` on the file at `path` and puts what it printed in `output`.
+EdidDecodeRun edidDecodeOutput(const QString& path, const QStringList& options, QString* output, int timeoutMs = 20000);
 // Runs "edid-decode -s -L -c" on the bytes (through a temporary file); `raw` receives its output.
 EdidDecodeReport runEdidDecode(const QByteArray& edid, QString* raw = nullptr);
 
