@@ -106,6 +106,11 @@ QByteArray dataBlock(const QByteArray& b, int tag, int code = -1)
     return QByteArray();
 }
 
+EdidBuilder withDtd1080()
+{
+    return EdidBuilder().set(54, QByteArray::fromHex("023a801871382d40582c4500c48e2100001e"));
+}
+
 QByteArray bytes(std::initializer_list<int> list)
 {
     QByteArray b;
@@ -142,6 +147,8 @@ private slots:
     void checksumsOverGeneratedStates();
     void decodeGivesTheStateBack();
     void editsKeepWhatTheyDoNotTouch();
+    void rebuiltShowsTheSame_data();
+    void rebuiltShowsTheSame();
     void files();
 
 private:
@@ -832,6 +839,63 @@ void TestEdidEncode::editsKeepWhatTheyDoNotTouch()
     QVERIFY(back.colorimetry[0] && back.colorimetry[6] && back.colorimetry[7]);
     QCOMPARE(back.audioFormats, s.audioFormats);
     QCOMPARE(back.hfVsdbFlags6, s.hfVsdbFlags6);
+}
+
+void TestEdidEncode::rebuiltShowsTheSame_data()
+{
+    QTest::addColumn<QByteArray>("edid");
+    // HDMI block: address 1.0.0.0, no flags, 0 MHz, then byte 7 = interlaced-latency flag alone
+    // with HDMI video present, no 3D, one HDMI VIC (1).
+    QTest::newRow("interlaced latency flag alone")
+        << EdidBuilder().cea().dataBlock(3, {0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 0x00, 0x60, 0x00, 0x20, 0x01}).build();
+    // Linear PCM with the reserved top bit of byte 2 set, then AC-3.
+    QTest::newRow("audio descriptor with a reserved bit")
+        << EdidBuilder().cea(0x40).dataBlock(1, {0x09, 0x87, 0x07, 0x15, 0x07, 0x50}).build();
+    // Two DTS-HD descriptors apart only in byte 3, both with the reserved bit of byte 2.
+    QTest::newRow("DTS-HD with a reserved bit")
+        << EdidBuilder().cea(0x40).dataBlock(1, {0x5F, 0x87, 0x07, 0x5F, 0x87, 0x01}).build();
+    // SVD 0 (no VIC) marked by the 4:2:0 capability map; the base DTD has no VIC either.
+    QTest::newRow("capability map bit of SVD 0")
+        << withDtd1080().cea().dataBlock(2, {0x00, 0x10}).extendedBlock(0x0F, {0x01}).build();
+    // An E-EDID 1.3 read as HDMI (a data block before the detailed timings) whose only block is
+    // an empty video data block.
+    QTest::newRow("HDMI EDID 1.3 without blocks to write")
+        << EdidBuilder().set(19, {3}).set(20, {0x80}).cea().dataBlock(2, QByteArray()).build();
+}
+
+void TestEdidEncode::rebuiltShowsTheSame()
+{
+    // Decode, write as after an edit of every part (nothing kept as read), decode again: the
+    // timing and audio tables and the interface are what they were.
+    QFETCH(QByteArray, edid);
+    EdidState s;
+    decodeEdid(edid, m_context, &s);
+    // A row without a VIC is never 4:2:0 capable.
+    for (const Timing& t : s.timings)
+        QVERIFY2(t.vic != 0 || t.subsampling == 0, qPrintable(t.name));
+    s.originState.reset();
+    s.originBytes.clear();
+    s.edidSize = EdidState::EdidSize::Blocks2;
+    const EdidEncodeResult r = encodeEdid(s);
+    QVERIFY2(r.ok(), qPrintable(r.error));
+    EdidState back;
+    decodeEdid(r.bytes, m_context, &back);
+    QCOMPARE(back.digitalInterface, s.digitalInterface);
+    QCOMPARE(back.audioFormats, s.audioFormats);
+    auto rows = [](const EdidState& state) {
+        QStringList l;
+        for (const Timing& t : state.timings)
+            l << QStringLiteral("%1x%2 vic %3 hdmi vic %4 420 %5 hdmi block %6")
+                     .arg(t.hActive)
+                     .arg(t.vActive)
+                     .arg(t.vic)
+                     .arg(t.hdmiVic)
+                     .arg(t.subsampling)
+                     .arg(t.hdmiBlock);
+        l.sort();
+        return l;
+    };
+    QCOMPARE(rows(back), rows(s));
 }
 
 void TestEdidEncode::files()
