@@ -1,6 +1,15 @@
 #include "device.h"
 
+
 #include <cstring>
+
+namespace {
+bool isHexDigit(QChar c)
+{
+    return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('a') && c <= QLatin1Char('f'))
+        || (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
+}
+} // namespace
 
 bool sameDeviceList(const QList<Device>& a, const QList<Device>& b)
 {
@@ -44,4 +53,39 @@ QString macToString(const quint8 mac[6])
 QString macToString(const _Device* unit)
 {
     return unit ? macToString(unit->mac) : QString();
+}
+
+MacAddress::MacAddress(const quint8 bytes[6])
+{
+    for (int i = 0; i < 6; ++i)
+        m_value = (m_value << 8) | bytes[i];
+}
+
+MacAddress::MacAddress(const _Device* unit)
+{
+    if (unit)
+        *this = MacAddress(unit->mac);
+}
+
+MacAddress MacAddress::fromText(const QString& text)
+{
+    if (text.size() != 17)
+        return MacAddress();
+    quint8 bytes[6];
+    for (int i = 0; i < 6; ++i) {
+        const QChar high = text.at(3 * i);
+        const QChar low = text.at(3 * i + 1);
+        if (!isHexDigit(high) || !isHexDigit(low) || (i < 5 && text.at(3 * i + 2) != QLatin1Char(':')))
+            return MacAddress();
+        bytes[i] = quint8(text.midRef(3 * i, 2).toUInt(nullptr, 16));
+    }
+    return MacAddress(bytes);
+}
+
+QString MacAddress::toString() const
+{
+    quint8 bytes[6];
+    for (int i = 0; i < 6; ++i)
+        bytes[i] = quint8(m_value >> (8 * (5 - i)));
+    return macToString(bytes);
 }

@@ -1,6 +1,7 @@
 #ifndef DEVICE_H
 #define DEVICE_H
 
+#include <QHashFunctions>
 #include <QList>
 #include <QString>
 #include <QtGlobal>
@@ -60,6 +61,33 @@ struct _Device {
 
 // Equality used by change detection: every field but mac and ipText.
 bool deviceEquals(const _Device& a, const _Device& b);
+
+// A unit's MAC address as a value: discovery and the hub key their records by it and find a unit
+// by it; the text form is only for showing. All-zero is the null address (no unit has it: a
+// reply without a MAC is dropped).
+class MacAddress
+{
+public:
+    MacAddress() = default;
+    explicit MacAddress(const quint8 bytes[6]);
+    explicit MacAddress(const _Device* unit);
+    // Six two-digit hexadecimal groups joined by ":", either case; anything else gives null.
+    static MacAddress fromText(const QString& text);
+
+    bool isNull() const { return m_value == 0; }
+    quint64 toUInt64() const { return m_value; }
+    QString toString() const; // as macToString
+    bool operator==(const MacAddress& other) const { return m_value == other.m_value; }
+    bool operator!=(const MacAddress& other) const { return m_value != other.m_value; }
+
+private:
+    quint64 m_value = 0;
+};
+
+inline uint qHash(const MacAddress& mac, uint seed = 0)
+{
+    return qHash(mac.toUInt64(), seed);
+}
 
 // "02:1C:9A:0A:FF:3E": six upper-case two-digit hexadecimal groups joined by ":".
 QString macToString(const quint8 mac[6]);

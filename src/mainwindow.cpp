@@ -57,6 +57,8 @@ MainWindow::MainWindow(QWidget* parent, ControllerFactory* controllerFactory)
     : QMainWindow(parent)
     , factory(controllerFactory ? controllerFactory : ControllerFactory::standard())
     , ui(new Ui_MainUI())
+    , networkFamily(buildFamilyTable())
+    , ipProductList(networkFamily->list)
 {
     ui->setupUi(this);
 
@@ -275,10 +277,10 @@ void MainWindow::tabChanged(int index)
             ui->showAsText->click();
     } else if (index == 1) {
         const int current = ui->productCombobox->currentIndex();
-        if (scalerMap.contains(current))
-            scaler->scalerTabChanged(1);
-        if (lunmoraMap.contains(current))
-            lunmora->tabChanged(1);
+        for (const auto& family : families) {
+            if (family->configurePageShown && family->listsEntry(current))
+                family->configurePageShown();
+        }
     }
 }
 
@@ -335,24 +337,18 @@ void MainWindow::setFunctionTab(int tabNumber)
     }
 }
 
+// The row's unit by its MAC value; its drop-down entry becomes current without a selection.
 void MainWindow::selectedRowChanged(const QItemSelection& selected)
 {
     if (selected.isEmpty() || selected.indexes().isEmpty())
         return;
-    const int row = selected.indexes().first().row();
-    const QTableWidgetItem* macItem = ui->tableWidget->item(row, 2);
+    const QTableWidgetItem* macItem = ui->tableWidget->item(selected.indexes().first().row(), 2);
     if (!macItem)
         return;
-    ui->productCombobox->blockSignals(true);
-    for (_Device* unit : qAsConst(ipProductList)) {
-        if (macToString(unit) != macItem->text())
-            continue;
-        for (auto it = ipProductMap.constBegin(); it != ipProductMap.constEnd(); ++it) {
-            if (it.value() == unit) {
-                ui->productCombobox->setCurrentIndex(it.key());
-                break;
-            }
-        }
-    }
-    ui->productCombobox->blockSignals(false);
+    const int entry = entryOfNetworkUnit(MacAddress::fromText(macItem->text()));
+    if (entry < 0)
+        return;
+    const bool wasBlocked = ui->productCombobox->blockSignals(true);
+    ui->productCombobox->setCurrentIndex(entry);
+    ui->productCombobox->blockSignals(wasBlocked);
 }

@@ -14,6 +14,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <memory>
+#include <vector>
+
 class Ui_MainUI;
 class ControllerFactory;
 class HDBaseT;
@@ -48,7 +52,7 @@ struct NamedFlag {
 // A discovered Ethernet unit as the hub keeps it: the window's own copy of the record, shared by
 // the lists and the drop-down map that refer to it. Discovery may free its records at any later
 // scan; these copies live as long as something here refers to them. Reads like a `_Device*`.
-// Controllers are never handed these copies: the hub looks the unit up again by MAC.
+// Controllers are never handed these copies: the hub looks the unit up again by its MAC.
 class EthernetUnit
 {
 public:
@@ -60,11 +64,78 @@ public:
 
     operator _Device*() const { return d.data(); }
     _Device* operator->() const { return d.data(); }
-    QString mac() const { return d ? macToString(d.data()) : QString(); }
+    MacAddress macAddress() const { return MacAddress(d.data()); }
+    QString mac() const { return macAddress().toString(); }
 
 private:
     QSharedPointer<_Device> d;
 };
+
+struct DropdownFill;
+
+// One device family as the hub keeps it: its units as of this refresh and the last one, and which
+// product drop-down entry shows which unit. The window holds one record per family in one table
+// (`MainWindow::families`); the refresh, the change check, the drop-down fill and the product
+// selection walk that table, so a new family is one more entry there.
+class HubFamily
+{
+public:
+    explicit HubFamily(const char* name)
+        : name(name)
+    {
+    }
+    virtual ~HubFamily() = default;
+
+    const char* const name; // "scaler": debug lines
+    // Place among the refresh's questions to the controllers (-1: the refresh does not ask; the
+    // Ethernet units come with the drop-down update).
+    int askOrder = -1;
+    // Run when the "Configure" page opens while an entry of this family is the current one.
+    std::function<void()> configurePageShown;
+
+    virtual void keepPrevious() = 0; // the current list becomes the previous one
+    virtual void ask() = 0;          // a new current list from the controller
+    virtual bool changed() const = 0; // the units differ from the previous list's
+    virtual int size() const = 0;
+    virtual bool listsEntry(int index) const = 0; // the drop-down entry shows a unit of this family
+    virtual void clearEntries() = 0;
+    virtual void addEntries(DropdownFill& fill) = 0;
+    // Takes up the unit of the entry: pages, controller, update page. False when it cannot be.
+    virtual bool takeUp(int index, const QString& text) const = 0;
+};
+
+// A family whose units are values of type `Unit` (`Device` or `EthernetUnit`).
+template <typename Unit>
+class UnitFamily : public HubFamily
+{
+public:
+    using TakeUp = std::function<bool(const Unit& unit, int index, const QString& text)>;
+    UnitFamily(const char* name, TakeUp takeUpUnit)
+        : HubFamily(name)
+        , takeUpUnit(std::move(takeUpUnit))
+    {
+    }
+
+    QList<Unit> list;
+    QList<Unit> listOld;
+    QHash<int, Unit> map; // drop-down index to unit, as of the last fill
+    std::function<QList<Unit>()> source; // what the refresh asks (askOrder >= 0)
+    // A change of order or of the model at a position counts as a change too.
+    bool orderCounts = false;
+    TakeUp takeUpUnit;
+
+    void keepPrevious() override;
+    void ask() override;
+    bool changed() const override;
+    int size() const override { return list.size(); }
+    bool listsEntry(int index) const override { return map.contains(index); }
+    void clearEntries() override { map.clear(); }
+    void addEntries(DropdownFill& fill) override;
+    bool takeUp(int index, const QString& text) const override;
+};
+
+extern template class UnitFamily<Device>;
+extern template class UnitFamily<EthernetUnit>;
 
 // The main window: the form, one controller per device family, the product drop-down over all of
 // them and the routing of selections and firmware updates to the right controller.
@@ -73,8 +144,8 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 
 public:
-    // The controllers come from `factory` (the real ones when it is null); the window never
-    // deletes them: they live until the process ends.
+    // The controllers come from `factory` (the real ones when it is null). They live as long as
+    // the window: its destructor has the factory dispose of them.
     explicit MainWindow(QWidget* parent = nullptr, ControllerFactory* factory = nullptr);
     ~MainWindow() override;
 
@@ -185,18 +256,10 @@ protected:
     rolvaneControl* rolvane = nullptr;
     KorvinaUpdater* korvinaUpdater = nullptr;
     QList<NamedFlag> productList;
-    QList<Device> sorvaneList, sorvaneListOld;
-    QHash<int, Device> sorvaneMap;
-    QList<Device> scalerList, scalerListOld;
-    QHash<int, Device> scalerMap;
-    QList<Device> lunmoraList, lunmoraListOld;
-    QHash<int, Device> lunmoraMap;
-    QList<Device> hdbaseTList, hdbaseTListOld;
-    QHash<int, Device> hdbaseTMap;
-    QList<Device> converterList, converterListOld;
-    QHash<int, Device> converterMap;
-    QList<EthernetUnit> ipProductList, ipProductListOld;
-    QHash<int, EthernetUnit> ipProductMap;
+    // The device families, in the order of their sections in the product drop-down.
+    std::vector<std::unique_ptr<HubFamily>> families;
+    UnitFamily<EthernetUnit>* networkFamily = nullptr; // the Ethernet units, also in `families`
+    QList<EthernetUnit>& ipProductList;                // its current units
     QToolButton* diffButton = nullptr;
     QToolButton* saveTextButton = nullptr;
     QDockWidget* summaryDock = nullptr;
@@ -237,11 +300,17 @@ private:
     void runDropdownUpdate();
     void showDisconnectedAlert();
     void clearDisconnectedAlert();
-    void rebindIpProductMap();
-    _Device* discoveredUnit(const QString& macText) const;
+    UnitFamily<EthernetUnit>* buildFamilyTable();
+    HubFamily* familyOfEntry(int index) const;
+    int entryOfNetworkUnit(const MacAddress& mac) const;
+    _Device* discoveredUnit(const MacAddress& mac) const;
 
-    // Product selection.
-    bool takeUpListedUnit(int index, const QString& text);
+    // Product selection: one take-up per family, then the entries no family lists.
+    bool takeUpConverterUnit(const Device& unit, int index, const QString& text);
+    bool takeUpSorvaneUnit(const Device& unit, const QString& text);
+    bool takeUpScalerUnit(const Device& unit);
+    bool takeUpLunmoraUnit(const Device& unit);
+    bool takeUpHDBaseTUnit(const Device& unit, const QString& text);
     bool takeUpEthernetUnit(const EthernetUnit& unit);
     bool takeUpUnitByText(const QString& text);
     bool takeUpSerialOnlyUnit(const QString& model);

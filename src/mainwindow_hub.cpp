@@ -61,29 +61,45 @@ int findCatalogueEntry(const QList<NamedFlag>& catalogue, const QString& name, b
     return -1;
 }
 
-// Every unit of `now` has one in `before` on the same port, of the same type and model: a unit
-// replaced by another model on the same port is a change.
-bool sameUnits(const QList<Device>& now, const QList<Device>& before)
+// How the two kinds of unit are listed. Ethernet units name themselves (their name may be longer
+// than the catalogue's) and are found over the network rather than on a port.
+bool isNetworkUnit(const Device&)
 {
-    for (const Device& unit : now) {
-        const bool known = std::any_of(before.cbegin(), before.cend(), [&unit](const Device& old) {
-            return old.portName == unit.portName && old.type == unit.type && old.name == unit.name;
-        });
-        if (!known)
-            return false;
-    }
+    return false;
+}
+bool isNetworkUnit(const EthernetUnit&)
+{
     return true;
 }
 
-bool sameNamesInOrder(const QList<Device>& now, const QList<Device>& before)
+QString modelOf(const Device& unit)
 {
-    if (now.size() != before.size())
-        return false;
-    for (int i = 0; i < now.size(); ++i) {
-        if (now.at(i).name != before.at(i).name)
-            return false;
-    }
-    return true;
+    return unit.name;
+}
+QString modelOf(const EthernetUnit& unit)
+{
+    return unit->productName;
+}
+
+QString entryText(const Device& unit)
+{
+    return unit.name + QStringLiteral(", ") + unit.portName;
+}
+QString entryText(const EthernetUnit& unit)
+{
+    return QStringLiteral("%1, MAC: %2").arg(unit->productName, unit.mac());
+}
+
+// The same unit in two refreshes: a unit on the same port, of the same type and model (a unit
+// replaced by another model on the same port is a change); an Ethernet unit with the same MAC,
+// whatever its address.
+bool sameUnit(const Device& a, const Device& b)
+{
+    return a.portName == b.portName && a.type == b.type && a.name == b.name;
+}
+bool sameUnit(const EthernetUnit& a, const EthernetUnit& b)
+{
+    return a.macAddress() == b.macAddress();
 }
 
 QList<EthernetUnit> copyUnits(const QList<_Device*>& units)
@@ -151,6 +167,112 @@ private:
 
 } // namespace
 
+// ---- The family table -------------------------------------------------------------------------
+
+// One fill of the product drop-down, handed from family to family.
+struct DropdownFill {
+    QComboBox* combo;
+    QList<NamedFlag>& catalogue;
+    QStringList modelsOnNetwork; // catalogue models listed through Ethernet units
+};
+
+template <typename Unit>
+void UnitFamily<Unit>::keepPrevious()
+{
+    listOld = list;
+}
+
+template <typename Unit>
+void UnitFamily<Unit>::ask()
+{
+    if (source)
+        list = source();
+}
+
+template <typename Unit>
+bool UnitFamily<Unit>::changed() const
+{
+    if (list.size() != listOld.size())
+        return true;
+    for (int i = 0; orderCounts && i < list.size(); ++i) {
+        if (modelOf(list.at(i)) != modelOf(listOld.at(i)))
+            return true;
+    }
+    return !std::all_of(list.cbegin(), list.cend(), [this](const Unit& unit) {
+        return std::any_of(listOld.cbegin(), listOld.cend(), [&unit](const Unit& old) { return sameUnit(unit, old); });
+    });
+}
+
+// Each unit whose model the catalogue names gets a bold entry, in list order.
+template <typename Unit>
+void UnitFamily<Unit>::addEntries(DropdownFill& fill)
+{
+    for (const Unit& unit : qAsConst(list)) {
+        const int entry = findCatalogueEntry(fill.catalogue, modelOf(unit), isNetworkUnit(unit));
+        if (entry < 0)
+            continue;
+        map.insert(fill.combo->count(), unit);
+        addDropdownEntry(fill.combo, entryText(unit), EntryLook::Connected);
+        myXMLManager::appendStatistic(STATISTIC_PRODUCTS, modelOf(unit));
+        NamedFlag& product = fill.catalogue[entry];
+        product.connected = true;
+        if (isNetworkUnit(unit))
+            fill.modelsOnNetwork.append(product.name);
+    }
+}
+
+template <typename Unit>
+bool UnitFamily<Unit>::takeUp(int index, const QString& text) const
+{
+    return takeUpUnit(map.value(index), index, text);
+}
+
+template class UnitFamily<Device>;
+template class UnitFamily<EthernetUnit>;
+
+// The families in the order of their drop-down sections; `askOrder` is the order in which the
+// refresh asks their controllers. Adding a family is adding an entry here.
+UnitFamily<EthernetUnit>* MainWindow::buildFamilyTable()
+{
+    using Devices = UnitFamily<Device>;
+    const auto add = [this](const char* name, int askOrder, std::function<QList<Device>()> source,
+                            Devices::TakeUp takeUp) {
+        auto* family = new Devices(name, std::move(takeUp));
+        family->askOrder = askOrder;
+        family->source = std::move(source);
+        families.emplace_back(family);
+        return family;
+    };
+    add("converter", 0, [this] { return converter->updateDeviceList(); },
+        [this](const Device& unit, int index, const QString& text) { return takeUpConverterUnit(unit, index, text); })
+        ->orderCounts = true;
+    add("sorvane", 1, [this] { return edidPlus->sorvaneDeviceList(); },
+        [this](const Device& unit, int, const QString& text) { return takeUpSorvaneUnit(unit, text); });
+    add("scaler", 2, [this] { return scaler->updateDeviceList(); },
+        [this](const Device& unit, int, const QString&) { return takeUpScalerUnit(unit); })
+        ->configurePageShown = [this] { scaler->scalerTabChanged(1); };
+    add("lunmora", 4, [this] { return lunmora->updateDeviceList(); },
+        [this](const Device& unit, int, const QString&) { return takeUpLunmoraUnit(unit); })
+        ->configurePageShown = [this] { lunmora->tabChanged(1); };
+    add("hdbaseT", 3, [this] { return hdbaseT->updateDeviceList(); },
+        [this](const Device& unit, int, const QString& text) { return takeUpHDBaseTUnit(unit, text); });
+
+    // Asked by the drop-down update, not by the refresh.
+    auto* network = new UnitFamily<EthernetUnit>(
+        "ipProduct", [this](const EthernetUnit& unit, int, const QString&) { return takeUpEthernetUnit(unit); });
+    families.emplace_back(network);
+    return network;
+}
+
+HubFamily* MainWindow::familyOfEntry(int index) const
+{
+    for (const auto& family : families) {
+        if (family->listsEntry(index))
+            return family.get();
+    }
+    return nullptr;
+}
+
 // ---- Refresh ----------------------------------------------------------------------------------
 
 void MainWindow::refreshList()
@@ -201,18 +323,16 @@ void MainWindow::runRefresh()
     scaler->setPollingEnabled(false);
     lunmora->setPollingEnabled(false);
 
-    converterListOld = converterList;
-    sorvaneListOld = sorvaneList;
-    scalerListOld = scalerList;
-    hdbaseTListOld = hdbaseTList;
-    ipProductListOld = ipProductList;
-    lunmoraListOld = lunmoraList;
-
-    converterList = converter->updateDeviceList();
-    sorvaneList = edidPlus->sorvaneDeviceList();
-    scalerList = scaler->updateDeviceList();
-    hdbaseTList = hdbaseT->updateDeviceList();
-    lunmoraList = lunmora->updateDeviceList();
+    for (const auto& family : families)
+        family->keepPrevious();
+    std::vector<HubFamily*> asked;
+    for (const auto& family : families) {
+        if (family->askOrder >= 0)
+            asked.push_back(family.get());
+    }
+    std::sort(asked.begin(), asked.end(), [](const HubFamily* a, const HubFamily* b) { return a->askOrder < b->askOrder; });
+    for (HubFamily* family : asked)
+        family->ask();
 
     discovery->setDetectEnabled(false);
     discovery->findDevices();
@@ -256,7 +376,7 @@ void MainWindow::runDropdownUpdate()
         qDebug() << "ipProductList111 " << ipProductList.size();
         ipListFromDiscovery = false;
     } else {
-        ipProductList = ipProductListOld;
+        ipProductList = networkFamily->listOld;
         qDebug() << "ipProductList222 " << ipProductList.size();
     }
 
@@ -265,8 +385,6 @@ void MainWindow::runDropdownUpdate()
         ui->productCombobox->setEnabled(true);
         qDebug() << "productListChanged111";
         populateProductDropdown();
-    } else {
-        rebindIpProductMap();
     }
 
     edidPlus->setSorvaneFlag(true);
@@ -282,45 +400,11 @@ void MainWindow::runDropdownUpdate()
     reviveDropdownState();
 }
 
-// The drop-down was left as it was: its Ethernet entries now stand for the records of the new
-// list (same MACs, perhaps new addresses), so that the lists and the map agree.
-void MainWindow::rebindIpProductMap()
-{
-    for (auto it = ipProductMap.begin(); it != ipProductMap.end(); ++it) {
-        const QString mac = it.value().mac();
-        for (const EthernetUnit& unit : qAsConst(ipProductList)) {
-            if (unit.mac() == mac) {
-                it.value() = unit;
-                break;
-            }
-        }
-    }
-}
-
 bool MainWindow::productListChanged()
 {
     qDebug() << "productListChanged";
-    qDebug() << "IpProductList " << ipProductListOld.size() << ipProductList.size();
-
-    if (sorvaneList.size() != sorvaneListOld.size() || scalerList.size() != scalerListOld.size()
-        || lunmoraList.size() != lunmoraListOld.size() || ipProductList.size() != ipProductListOld.size())
-        return true;
-    if (!sameNamesInOrder(converterList, converterListOld))
-        return true;
-    if (hdbaseTList.size() != hdbaseTListOld.size())
-        return true;
-    if (!sameUnits(converterList, converterListOld) || !sameUnits(sorvaneList, sorvaneListOld)
-        || !sameUnits(scalerList, scalerListOld) || !sameUnits(lunmoraList, lunmoraListOld)
-        || !sameUnits(hdbaseTList, hdbaseTListOld))
-        return true;
-    for (const EthernetUnit& unit : qAsConst(ipProductList)) {
-        const QString mac = unit.mac();
-        const bool known = std::any_of(ipProductListOld.cbegin(), ipProductListOld.cend(),
-                                       [&mac](const EthernetUnit& old) { return old.mac() == mac; });
-        if (!known)
-            return true;
-    }
-    return false;
+    qDebug() << "IpProductList " << networkFamily->listOld.size() << ipProductList.size();
+    return std::any_of(families.cbegin(), families.cend(), [](const auto& family) { return family->changed(); });
 }
 
 void MainWindow::reviveDropdownState()
@@ -387,25 +471,36 @@ void MainWindow::rebootIpProduct()
     populateProductDropdown();
 }
 
+// The discovery table's pick arrives as MAC text; the entry is found by the unit's MAC value.
 void MainWindow::selectProductByMacAddress(QString macAddr)
 {
-    QComboBox* combo = ui->productCombobox;
-    for (int i = 0; i < combo->count(); ++i) {
-        if (combo->itemText(i).contains(macAddr)) {
-            combo->setCurrentIndex(i);
-            selectByMac = true;
-            return;
-        }
-    }
+    const int entry = entryOfNetworkUnit(MacAddress::fromText(macAddr));
+    if (entry < 0)
+        return;
+    ui->productCombobox->setCurrentIndex(entry);
+    selectByMac = true;
 }
 
-// The unit Discovery knows now under `macText`; null when it has gone. Discovery's records may
-// be freed at any later scan, so the pointer is good for the current call only.
-_Device* MainWindow::discoveredUnit(const QString& macText) const
+// The drop-down entry of the Ethernet unit with this MAC as of the last fill; -1 when none.
+int MainWindow::entryOfNetworkUnit(const MacAddress& mac) const
+{
+    int entry = -1;
+    if (mac.isNull())
+        return entry;
+    for (auto it = networkFamily->map.constBegin(); it != networkFamily->map.constEnd(); ++it) {
+        if (it.value().macAddress() == mac && (entry < 0 || it.key() < entry))
+            entry = it.key();
+    }
+    return entry;
+}
+
+// The unit Discovery knows now under `mac`; null when it has gone. Discovery's records may be
+// freed at any later scan, so the pointer is good for the current call only.
+_Device* MainWindow::discoveredUnit(const MacAddress& mac) const
 {
     const QList<_Device*> known = discovery->removedDevices(); // the units it lists now
     for (_Device* unit : known) {
-        if (unit && macToString(unit) == macText)
+        if (unit && MacAddress(unit) == mac)
             return unit;
     }
     return nullptr;
@@ -424,58 +519,28 @@ void MainWindow::populateProductDropdown()
 {
     qDebug() << "populateProductDropdown";
     resetSupportedProductList();
-    converterMap.clear();
-    sorvaneMap.clear();
-    scalerMap.clear();
-    lunmoraMap.clear();
-    hdbaseTMap.clear();
-    ipProductMap.clear();
+    for (const auto& family : families)
+        family->clearEntries();
 
     QComboBox* combo = ui->productCombobox;
     const bool wasBlocked = combo->blockSignals(true);
     combo->clear();
     addDropdownEntry(combo, kConnectedDevicesHeader, EntryLook::Header);
+    for (const auto& family : families)
+        qDebug() << family->name << "List.size() = " << family->size();
 
-    qDebug() << "converterList.size() = " << converterList.size();
-    qDebug() << "sorvaneList.size() = " << sorvaneList.size();
-    qDebug() << "scalerList.size() = " << scalerList.size();
-    qDebug() << "ipProductList.size() = " << ipProductList.size();
-
-    const auto addUnits = [this, combo](const QList<Device>& units, QHash<int, Device>& map) {
-        for (const Device& unit : units) {
-            const int entry = findCatalogueEntry(productList, unit.name, false);
-            if (entry < 0)
-                continue;
-            map.insert(combo->count(), unit);
-            addDropdownEntry(combo, unit.name + QStringLiteral(", ") + unit.portName, EntryLook::Connected);
-            myXMLManager::appendStatistic(STATISTIC_PRODUCTS, unit.name);
-            productList[entry].connected = true;
-        }
-    };
-    addUnits(converterList, converterMap);
-    addUnits(sorvaneList, sorvaneMap);
-    addUnits(scalerList, scalerMap);
-    addUnits(lunmoraList, lunmoraMap);
-    addUnits(hdbaseTList, hdbaseTMap);
+    DropdownFill fill{combo, productList, {}};
+    for (const auto& family : families)
+        family->addEntries(fill);
 
     // Zarrick and Cavrosh units are reached over Ethernet or a USB serial port; a unit found
     // over Ethernet is not listed a second time by its port.
-    bool zarrickOverEthernet = false;
-    bool cavroshOverEthernet = false;
-    for (const EthernetUnit& unit : qAsConst(ipProductList)) {
-        const int entry = findCatalogueEntry(productList, unit->productName, true);
-        if (entry < 0)
-            continue;
-        const QString& model = productList.at(entry).name;
-        zarrickOverEthernet = zarrickOverEthernet || model.startsWith(MODEL_ZARRICK);
-        cavroshOverEthernet = cavroshOverEthernet || model.startsWith(MODEL_CAVROSH);
-        const QString text = QStringLiteral("%1, MAC: %2").arg(unit->productName, unit.mac());
-        ipProductMap.insert(combo->count(), unit);
-        addDropdownEntry(combo, text, EntryLook::Connected);
-        qDebug() << "Added this item (ip) to productCombobox: " << text;
-        myXMLManager::appendStatistic(STATISTIC_PRODUCTS, unit->productName);
-        productList[entry].connected = true;
-    }
+    const auto overEthernet = [&fill](const QString& model) {
+        return std::any_of(fill.modelsOnNetwork.cbegin(), fill.modelsOnNetwork.cend(),
+                           [&model](const QString& listed) { return listed.startsWith(model); });
+    };
+    const bool zarrickOverEthernet = overEthernet(MODEL_ZARRICK);
+    const bool cavroshOverEthernet = overEthernet(MODEL_CAVROSH);
     qDebug() << "Zarrick over Ethernet" << zarrickOverEthernet << "Cavrosh over Ethernet" << cavroshOverEthernet;
 
     for (const SerialPortEntry& port : SerialPortLister::availablePorts()) {

@@ -8,6 +8,7 @@
 #include "constants.h"
 #include "converter.h"
 #include "discovery.h"
+#include "discoverydatagrams.h"
 #include "edidplus.h"
 #include "hdbaset.h"
 #include "lunmora.h"
@@ -24,11 +25,6 @@ namespace {
 
 const QString kBoldEntry = QStringLiteral("QComboBox { font-weight: bold; }");
 const QString kNormalEntry = QStringLiteral("QComboBox { font-weight: normal; }");
-
-QString ipText(const _Device* unit)
-{
-    return QStringLiteral("%1.%2.%3.%4").arg(unit->ip[0]).arg(unit->ip[1]).arg(unit->ip[2]).arg(unit->ip[3]);
-}
 
 void setPagesEnabled(std::initializer_list<QWidget*> pages, bool enabled)
 {
@@ -54,11 +50,9 @@ void MainWindow::selectedProductChanged(int index)
     ui->ConfiguratorTabs->blockSignals(true);
     ui->scalerEDIDBox->setEnabled(false);
     ui->updateCurrentFirmware->clear();
-    qDebug() << "lunmora map=" << lunmoraMap.keys();
 
-    const bool listed = converterMap.contains(index) || sorvaneMap.contains(index) || scalerMap.contains(index)
-        || lunmoraMap.contains(index) || hdbaseTMap.contains(index) || ipProductMap.contains(index);
-    const bool takenUp = listed ? takeUpListedUnit(index, text) : takeUpUnitByText(text);
+    const HubFamily* family = familyOfEntry(index);
+    const bool takenUp = family ? family->takeUp(index, text) : takeUpUnitByText(text);
     ui->ConfiguratorTabs->blockSignals(false);
 
     if (takenUp) {
@@ -69,88 +63,89 @@ void MainWindow::selectedProductChanged(int index)
     showProductNotConnected(text);
 }
 
-// A unit of one of the family lists. False only for an Ethernet unit that discovery no longer
-// knows.
-bool MainWindow::takeUpListedUnit(int index, const QString& text)
+// ---- Units of the family lists ---------------------------------------------------------------
+
+bool MainWindow::takeUpConverterUnit(const Device& unit, int index, const QString& text)
 {
-    if (converterMap.contains(index)) {
-        ui->label_92->hide();
-        ui->label_93->hide();
-        ui->refreshEDIDModes->hide();
-        const bool converterModel = text.contains(MODEL_ORRELIN) || text.contains(MODEL_PALOMIR)
-            || text.contains(MODEL_PERRICK);
-        if (!converterModel) {
-            // Wireless and KVM units: their update page only.
-            showUpdateOnlyControls();
-            ui->firmwareTabROLVANE->setEnabled(true);
-        } else {
-            qDebug() << "Converter: index = " << index;
-            firmwarePage->setEnabled(true);
-            ui->converterFirmwareBrowse->setEnabled(text.contains(QLatin1String("USB")));
-            if (text.contains(MODEL_PERRICK)) {
-                showGenericControls();
-                converter->selectedProductChanged(converterMap.value(index));
-            } else if (text.contains(MODEL_ORRELIN)) {
-                showDisplayPortEdidToolControls();
-                converter->selectedProductChanged(converterMap.value(index));
-            } else {
-                showUpdateOnlyControls();
-            }
-        }
-        rewire(ui->downloadButton, SLOT(converterScalerDownloadEDID()));
-        updateTabControl->setUSBDevice(converterMap.value(index));
-        return true;
-    }
-
-    if (sorvaneMap.contains(index)) {
-        if (text.contains(NAME_DP_SORVANE_PLUS) && !text.contains(NAME_BOOSTER_SORVANE)
-            && !text.contains(NAME_HDMI_SORVANE_PLUS))
+    ui->label_92->hide();
+    ui->label_93->hide();
+    ui->refreshEDIDModes->hide();
+    const bool converterModel = text.contains(MODEL_ORRELIN) || text.contains(MODEL_PALOMIR)
+        || text.contains(MODEL_PERRICK);
+    if (!converterModel) {
+        // Wireless and KVM units: their update page only.
+        showUpdateOnlyControls();
+        ui->firmwareTabROLVANE->setEnabled(true);
+    } else {
+        qDebug() << "Converter: index = " << index;
+        firmwarePage->setEnabled(true);
+        ui->converterFirmwareBrowse->setEnabled(text.contains(QLatin1String("USB")));
+        if (text.contains(MODEL_PERRICK)) {
+            showGenericControls();
+            converter->selectedProductChanged(unit);
+        } else if (text.contains(MODEL_ORRELIN)) {
             showDisplayPortEdidToolControls();
-        else
-            showHdmiEdidToolControls();
-        edidPlus->selectProduct(sorvaneMap.value(index));
-        updateTabControl->setUSBSerialDevice(sorvaneMap.value(index));
-        return true;
+            converter->selectedProductChanged(unit);
+        } else {
+            showUpdateOnlyControls();
+        }
     }
+    rewire(ui->downloadButton, SLOT(converterScalerDownloadEDID()));
+    updateTabControl->setUSBDevice(unit);
+    return true;
+}
 
-    if (scalerMap.contains(index)) {
-        showScalerControls();
-        setPagesEnabled({outputPage, picturePage, adjustPage, systemPage, testPatternPage, timingPage}, true);
-        scaler->setState(1);
-        scaler->selectedProductChanged(scalerMap.value(index));
-        edidPlus->setDeviceInfoA(scalerMap.value(index), scaler);
-        updateTabControl->setUSBSerialProductAlt(scalerMap.value(index));
-        rewire(ui->downloadButton, SLOT(converterScalerDownloadEDID()));
-        return true;
-    }
+bool MainWindow::takeUpSorvaneUnit(const Device& unit, const QString& text)
+{
+    if (text.contains(NAME_DP_SORVANE_PLUS) && !text.contains(NAME_BOOSTER_SORVANE)
+        && !text.contains(NAME_HDMI_SORVANE_PLUS))
+        showDisplayPortEdidToolControls();
+    else
+        showHdmiEdidToolControls();
+    edidPlus->selectProduct(unit);
+    updateTabControl->setUSBSerialDevice(unit);
+    return true;
+}
 
-    if (lunmoraMap.contains(index)) {
-        qDebug() << "lunmora product found!";
-        showSplitterControls();
-        setPagesEnabled({lunmoraHdcpPage, lunmoraStatusPage}, true);
-        lunmora->setTabState(1);
-        lunmora->selectedProductChanged(lunmoraMap.value(index));
-        edidPlus->setDeviceInfoB(lunmoraMap.value(index), lunmora);
-        updateTabControl->setUSBSerialProductAlt(lunmoraMap.value(index));
-        return true;
-    }
+bool MainWindow::takeUpScalerUnit(const Device& unit)
+{
+    showScalerControls();
+    setPagesEnabled({outputPage, picturePage, adjustPage, systemPage, testPatternPage, timingPage}, true);
+    scaler->setState(1);
+    scaler->selectedProductChanged(unit);
+    edidPlus->setDeviceInfoA(unit, scaler);
+    updateTabControl->setUSBSerialProductAlt(unit);
+    rewire(ui->downloadButton, SLOT(converterScalerDownloadEDID()));
+    return true;
+}
 
-    if (hdbaseTMap.contains(index)) {
-        showHDBaseTControls(text.contains(QLatin1String("-R")), true);
-        edidPlus->selectProduct(hdbaseTMap.value(index));
-        updateTabControl->setUSBSerialDevice(hdbaseTMap.value(index));
-        hdbaseT->selectedProductChanged(hdbaseTMap.value(index));
-        return true;
-    }
+bool MainWindow::takeUpLunmoraUnit(const Device& unit)
+{
+    qDebug() << "lunmora product found!";
+    showSplitterControls();
+    setPagesEnabled({lunmoraHdcpPage, lunmoraStatusPage}, true);
+    lunmora->setTabState(1);
+    lunmora->selectedProductChanged(unit);
+    edidPlus->setDeviceInfoB(unit, lunmora);
+    updateTabControl->setUSBSerialProductAlt(unit);
+    return true;
+}
 
-    return takeUpEthernetUnit(ipProductMap.value(index));
+bool MainWindow::takeUpHDBaseTUnit(const Device& unit, const QString& text)
+{
+    showHDBaseTControls(text.contains(QLatin1String("-R")), true);
+    edidPlus->selectProduct(unit);
+    updateTabControl->setUSBSerialDevice(unit);
+    hdbaseT->selectedProductChanged(unit);
+    return true;
 }
 
 // The drop-down holds the hub's copy of the unit; the controllers get Discovery's record, looked
-// up again by MAC, since the records of the last fill may have been freed by a later scan.
+// up again by MAC, since the records of the last fill may have been freed by a later scan. False
+// when Discovery no longer knows the unit.
 bool MainWindow::takeUpEthernetUnit(const EthernetUnit& listed)
 {
-    _Device* unit = discoveredUnit(listed.mac());
+    _Device* unit = discoveredUnit(listed.macAddress());
     if (!unit) {
         qDebug() << "Ethernet unit no longer found:" << listed.mac();
         return false;
@@ -160,7 +155,7 @@ bool MainWindow::takeUpEthernetUnit(const EthernetUnit& listed)
     const QString name = unit->productName;
     const bool savrano = name.contains(QLatin1String("Savrano"));
     if (savrano || name.contains(QLatin1String("Borlune"))) {
-        scaler->ipAddress = ipText(unit);
+        scaler->ipAddress = DiscoveryProtocol::addressToString(unit->ip);
         scaler->tcpPort = unit->telnetPort;
         scaler->TCPConnect();
         scaler->setState(1);
@@ -177,7 +172,7 @@ bool MainWindow::takeUpEthernetUnit(const EthernetUnit& listed)
         ostrand->selectedProductChanged(unit);
         updateTabControl->setIPProduct(unit);
     } else if (name.contains(MODEL_CALTOR)) {
-        caltor->ipAddress = ipText(unit);
+        caltor->ipAddress = DiscoveryProtocol::addressToString(unit->ip);
         caltor->tcpPort = unit->telnetPort;
         showCALTORControls(true);
         updateTabControl->setCALTORDevice(name);

@@ -24,10 +24,8 @@ public:
     using MainWindow::closeEvent;
     using MainWindow::dropdownPending;
     using MainWindow::dropdownTimer;
-    using MainWindow::scalerMap;
     using MainWindow::scaler;
     using MainWindow::edidPlus;
-    using MainWindow::lunmoraMap;
     using MainWindow::summaryDock;
     using MainWindow::summaryVisible;
     using MainWindow::uploadEdidDialog;
@@ -294,16 +292,37 @@ private slots:
         QVERIFY(f.window->summaryDock->isVisible());
     }
 
+    // Opening "Configure" on a scaler's or a splitter's entry refreshes that unit's page.
     void configureRefreshesScalerAndSplitterPage()
     {
         Fixture f;
-        f.ui()->productCombobox->addItems({"a", "b"});
-        f.ui()->productCombobox->setCurrentIndex(1);
-        f.window->scalerMap.insert(1, Device());
-        f.window->lunmoraMap.insert(1, Device());
-        f.factory.log.clear();
-        f.window->tabChanged(1);
-        QCOMPARE(f.factory.log.calls(), (QStringList{"Scaler::scalerTabChanged(1)", "Lunmora::tabChanged(1)"}));
+        Device scalerUnit;
+        scalerUnit.name = QStringLiteral("VGA to DVI Scaler");
+        scalerUnit.portName = QStringLiteral("/dev/ttyUSB0");
+        scalerUnit.type = 5;
+        Device splitter;
+        splitter.name = QStringLiteral("Farrund");
+        splitter.portName = QStringLiteral("/dev/ttyUSB1");
+        splitter.type = 8;
+        f.factory.script.scalerDevices = {scalerUnit};
+        f.factory.script.lunmoraDevices = {splitter};
+        f.window->refreshList();
+        emit f.factory.discovery->refreshPerformed(); // the first fill
+        QComboBox* combo = f.ui()->productCombobox;
+
+        const QList<QPair<QString, QStringList>> cases{
+            {"VGA to DVI Scaler, /dev/ttyUSB0", {"Scaler::scalerTabChanged(1)"}},
+            {"Farrund, /dev/ttyUSB1", {"Lunmora::tabChanged(1)"}},
+            {"Connected Devices", {}},
+        };
+        for (const auto& c : cases) {
+            combo->setCurrentIndex(combo->findText(c.first));
+            QCOMPARE(combo->currentText(), c.first);
+            f.factory.log.clear();
+            f.window->tabChanged(1);
+            QCOMPARE(f.factory.log.calls(), c.second);
+        }
+        combo->setCurrentIndex(combo->findText("VGA to DVI Scaler, /dev/ttyUSB0"));
         f.factory.log.clear();
         f.window->tabChanged(0);
         QVERIFY(f.factory.log.calls().isEmpty());
