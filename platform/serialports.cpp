@@ -5,6 +5,7 @@
 
 namespace {
 QMutex registryMutex;
+bool systemPortsListed = true; // guarded by registryMutex
 QList<SerialPortEntry>& registry()
 {
     static QList<SerialPortEntry> ports;
@@ -15,6 +16,11 @@ QList<SerialPortEntry>& registry()
 QList<SerialPortEntry> SerialPortLister::availablePorts()
 {
     QList<SerialPortEntry> ports;
+    {
+        QMutexLocker lock(&registryMutex);
+        if (!systemPortsListed)
+            return registry();
+    }
     const auto infos = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo& info : infos) {
         SerialPortEntry e;
@@ -60,4 +66,10 @@ void SerialPortLister::clearRegisteredPorts()
 {
     QMutexLocker lock(&registryMutex);
     registry().clear();
+}
+
+void SerialPortLister::setSystemPortsListed(bool listed)
+{
+    QMutexLocker lock(&registryMutex);
+    systemPortsListed = listed;
 }

@@ -28,6 +28,8 @@ public:
     static void registerPort(const SerialPortEntry& entry);
     static void unregisterPort(const QString& portName);
     static void clearRegisteredPorts();
+    // Tests of a PC without serial ports leave out the machine's own (true again restores them).
+    static void setSystemPortsListed(bool listed);
 };
 
 #endif // SERIALPORTS_H

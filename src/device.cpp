@@ -82,6 +82,13 @@ MacAddress MacAddress::fromText(const QString& text)
     return MacAddress(bytes);
 }
 
+MacAddress MacAddress::fromUInt64(quint64 value)
+{
+    MacAddress mac;
+    mac.m_value = value & Q_UINT64_C(0xFFFFFFFFFFFF);
+    return mac;
+}
+
 QString MacAddress::toString() const
 {
     quint8 bytes[6];

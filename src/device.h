@@ -73,6 +73,7 @@ public:
     explicit MacAddress(const _Device* unit);
     // Six two-digit hexadecimal groups joined by ":", either case; anything else gives null.
     static MacAddress fromText(const QString& text);
+    static MacAddress fromUInt64(quint64 value); // the low 48 bits
 
     bool isNull() const { return m_value == 0; }
     quint64 toUInt64() const { return m_value; }

@@ -4,6 +4,7 @@
 #include "dialogs.h"
 #include "myxmlmanager.h"
 #include "netparams.h"
+#include "productcatalogue.h"
 #include "timescale.h"
 #include "ui_mainui.h"
 
@@ -24,6 +25,7 @@
 #include <QUdpSocket>
 #include <QUrl>
 
+#include <algorithm>
 #include <cstring>
 
 using namespace DiscoveryProtocol;
@@ -50,9 +52,13 @@ QString link(const QString& url, const QString& text)
     return QStringLiteral("<a href=\"%1\">%2</a>").arg(url.toHtmlEscaped(), text.toHtmlEscaped());
 }
 
+// Each row of the device table carries its unit's MAC here, in the MAC column's cell.
+const int MacColumn = 2;
+const int MacRole = Qt::UserRole;
+
 QString webGuiUrl(const _Device& unit)
 {
-    QString url = QStringLiteral("http://") + unit.ipText;
+    QString url = QStringLiteral("http://") + addressToString(unit.ip);
     if (unit.webPort != 0)
         url += QLatin1Char(':') + QString::number(unit.webPort);
     return url;
@@ -158,7 +164,14 @@ void Discovery::setUpPage()
 
 void Discovery::setUpSockets()
 {
+    // Bound to IPv4 before anything is sent: an unbound socket opens dual-stack on its first
+    // write, and on a dual-stack socket the multicast TTL option sets only the IPv6 hop limit, so
+    // every group copy would leave with TTL 1.
     m_sendSocket = new QUdpSocket(this);
+    if (m_sendSocket->bind(QHostAddress(QHostAddress::AnyIPv4), 0))
+        m_sendSocket->setSocketOption(QAbstractSocket::MulticastTtlOption, 255);
+    else
+        qDebug() << Q_FUNC_INFO << "send socket:" << m_sendSocket->errorString();
 
     m_requestSocket = new QUdpSocket(this);
     m_requestSocket->bind(m_network.bindAddress, m_network.replyPort, QUdpSocket::ShareAddress);
@@ -213,7 +226,22 @@ QTimer* Discovery::changeDetectionTimer() const
 
 _Device* Discovery::currentDevice() const
 {
-    return m_currentMac.isEmpty() ? nullptr : listedDevices.value(m_currentMac);
+    return m_currentMac.isNull() ? nullptr : listedDevices.value(m_currentMac);
+}
+
+MacAddress Discovery::macAtRow(int row) const
+{
+    const QTableWidgetItem* item = ui->tableWidget->item(row, MacColumn);
+    return item ? MacAddress::fromUInt64(item->data(MacRole).toULongLong()) : MacAddress();
+}
+
+int Discovery::rowOfMac(const MacAddress& mac) const
+{
+    for (int row = 0; !mac.isNull() && row < ui->tableWidget->rowCount(); ++row) {
+        if (macAtRow(row) == mac)
+            return row;
+    }
+    return -1;
 }
 
 QList<_Device*> Discovery::updateDeviceList()
@@ -227,27 +255,53 @@ QList<_Device*> Discovery::updateDeviceList()
     table->setRowCount(0);
     fillDeviceTable();
     table->setSortingEnabled(true);
-    return listedDevices.values();
+    return listedInTableOrder();
 }
 
 QList<_Device*> Discovery::removedDevices()
 {
     listedDevices = scanReplies;
-    return listedDevices.values();
+    return listedInTableOrder();
+}
+
+// The listed units in the order the device table shows them (by address, or as the user sorted
+// it); units the table does not show yet follow by address.
+QList<_Device*> Discovery::listedInTableOrder() const
+{
+    QList<_Device*> units;
+    QSet<MacAddress> taken;
+    for (int row = 0; row < ui->tableWidget->rowCount(); ++row) {
+        const MacAddress mac = macAtRow(row);
+        if (_Device* unit = listedDevices.value(mac)) {
+            if (!taken.contains(mac)) {
+                units.append(unit);
+                taken.insert(mac);
+            }
+        }
+    }
+    QList<_Device*> rest;
+    for (auto it = listedDevices.cbegin(); it != listedDevices.cend(); ++it) {
+        if (!taken.contains(it.key()))
+            rest.append(it.value());
+    }
+    std::sort(rest.begin(), rest.end(), [](const _Device* a, const _Device* b) {
+        return std::lexicographical_compare(a->ip, a->ip + 4, b->ip, b->ip + 4)
+            || (std::equal(a->ip, a->ip + 4, b->ip) && MacAddress(a).toUInt64() < MacAddress(b).toUInt64());
+    });
+    return units + rest;
 }
 
 void Discovery::selectDeviceRow(_Device* unit)
 {
     if (!unit)
         return;
-    const QString mac = macToString(unit);
+    const MacAddress mac(unit);
     QTableWidget* table = ui->tableWidget;
     for (int row = 0; row < table->rowCount(); ++row) {
-        const QTableWidgetItem* item = table->item(row, 2);
-        if (item && item->text() == mac)
-            table->setCurrentCell(row, 2);
+        if (macAtRow(row) == mac)
+            table->setCurrentCell(row, MacColumn);
     }
-    showDeviceSettings(mac);
+    showUnitSettings(mac);
 }
 
 // ---- Scanning ---------------------------------------------------------------------------------
@@ -296,8 +350,6 @@ void Discovery::send(const QByteArray& datagram)
     if (!m_sendSocket)
         return;
     m_sendSocket->writeDatagram(datagram, m_network.broadcastAddress, m_network.requestPort);
-    // The first write has opened the socket, so the option sticks from here on.
-    m_sendSocket->setSocketOption(QAbstractSocket::MulticastTtlOption, 255);
     m_sendSocket->writeDatagram(datagram, m_network.groupAddress, m_network.requestPort);
 }
 
@@ -359,7 +411,7 @@ bool Discovery::parseDeviceInfo(const char* datagram, int size)
     }
     auto* record = new _Device(parsed);
     allRecords.insert(record);
-    const QString key = macToString(record);
+    const MacAddress key(record);
     scanReplies.insert(key, record);
     if (otherHostScanned)
         sharedReplies.insert(key, record);
@@ -389,13 +441,13 @@ void Discovery::detectChanges()
 
     for (auto it = scanReplies.cbegin(); it != scanReplies.cend(); ++it) {
         if (!listedDevices.contains(it.key())) {
-            qDebug() << Q_FUNC_INFO << "OLD DEV DOES NOT INCLUDE (ADD DEV)" << it.key();
+            qDebug() << Q_FUNC_INFO << "OLD DEV DOES NOT INCLUDE (ADD DEV)" << it.key().toString();
             changed = true;
         }
     }
 
     for (auto it = listedDevices.cbegin(); it != listedDevices.cend(); ++it) {
-        const QString& key = it.key();
+        const MacAddress& key = it.key();
         if (scanReplies.contains(key)) {
             missCounts[key] = 0;
         } else if (missCounts.value(key) < MissesBeforeRemoval) {
@@ -403,11 +455,11 @@ void Discovery::detectChanges()
             const int count = ++missCounts[key];
             scanReplies.insert(key, it.value());
             allRecords.insert(it.value());
-            qDebug() << Q_FUNC_INFO << "Add to removal map" << count << "out of 3 for " << key;
+            qDebug() << Q_FUNC_INFO << "Add to removal map" << count << "out of 3 for " << key.toString();
         } else {
             missCounts[key] = 0;
             changed = true;
-            qDebug() << Q_FUNC_INFO << "We will remove " << key;
+            qDebug() << Q_FUNC_INFO << "We will remove " << key.toString();
         }
     }
     // Counted only now: a unit kept through a missed scan is no change.
@@ -417,7 +469,7 @@ void Discovery::detectChanges()
     for (auto it = listedDevices.cbegin(); it != listedDevices.cend(); ++it) {
         const _Device* fresh = scanReplies.value(it.key());
         if (fresh && fresh != it.value() && !deviceEquals(*it.value(), *fresh)) {
-            qDebug() << Q_FUNC_INFO << "Device settings changed" << it.key();
+            qDebug() << Q_FUNC_INFO << "Device settings changed" << it.key().toString();
             changed = true;
         }
     }
@@ -431,7 +483,7 @@ void Discovery::detectChanges()
 
 void Discovery::updateProductForDiscovery()
 {
-    selectedMac = ui->label_MacAddr->text();
+    selectedMac = m_shownMac;
     qDebug() << Q_FUNC_INFO << "Updating Product List for discovery.";
     emit refreshPerformed();
     detectEnabled = true;
@@ -442,6 +494,7 @@ void Discovery::updateProductForDiscovery()
 void Discovery::fillDeviceTable()
 {
     QTableWidget* table = ui->tableWidget;
+    QStringList names;
     for (_Device* unit : qAsConst(listedDevices)) {
         if (isZero(unit->mac, 6))
             continue;
@@ -449,27 +502,21 @@ void Discovery::fillDeviceTable()
         table->insertRow(row);
         table->setItem(row, 0, new QTableWidgetItem(unit->productName));
         table->setItem(row, 3, new QTableWidgetItem(unit->description));
-        myXMLManager::appendStatistic(STATISTIC_PRODUCTS, unit->productName);
+        names.append(unit->productName);
         if (!isZero(unit->ip, 4))
             table->setItem(row, 1, new CTableWidgetItem(addressToString(unit->ip)));
-        const QString mac = macToString(unit);
-        table->setItem(row, 2, new QTableWidgetItem(mac));
+        const MacAddress mac(unit);
+        auto* macCell = new QTableWidgetItem(mac.toString());
+        macCell->setData(MacRole, mac.toUInt64());
+        table->setItem(row, MacColumn, macCell);
         if (mac == selectedMac) {
             table->selectRow(row);
-            showDeviceSettings(mac);
+            showUnitSettings(mac);
         }
     }
-}
-
-int Discovery::rowOfMac(const QString& macText) const
-{
-    const QTableWidget* table = ui->tableWidget;
-    for (int row = 0; row < table->rowCount(); ++row) {
-        const QTableWidgetItem* item = table->item(row, 2);
-        if (item && item->text() == macText)
-            return row;
-    }
-    return -1;
+    // The names come from the network: only products the program knows are counted, and the
+    // file is written once for the whole table.
+    myXMLManager::appendStatistics(STATISTIC_PRODUCTS, knownProductNames(names, true));
 }
 
 void Discovery::selectedRowChanged(QItemSelection selected, QItemSelection deselected)
@@ -478,16 +525,15 @@ void Discovery::selectedRowChanged(QItemSelection selected, QItemSelection desel
     const QModelIndexList indexes = selected.indexes();
     if (indexes.isEmpty())
         return;
-    clearDeviceSettings();
-    ui->myIpInfo->clearSelection();
-    const QTableWidgetItem* macItem = ui->tableWidget->item(indexes.first().row(), 2);
-    const QString mac = macItem ? macItem->text() : QString();
+    const MacAddress mac = macAtRow(indexes.first().row());
     // Moving on from a unit that is identifying itself ends its identification first.
     const _Device* shown = currentDevice();
     if (shown && m_currentMac != mac && shown->showMeState == 1)
         showYourself();
-    showDeviceSettings(mac);
-    emit ipTableClicked(ui->label_MacAddr->text());
+    clearDeviceSettings();
+    ui->myIpInfo->clearSelection();
+    showUnitSettings(mac);
+    emit ipTableClicked(m_shownMac.isNull() ? QString() : m_shownMac.toString());
 }
 
 void Discovery::onTableDoubleClick(QModelIndex indx)
@@ -509,6 +555,12 @@ void Discovery::clearDeviceSettings()
     for (QLabel* label : {ui->label_MacAddr, ui->label_FVersion, ui->label_HVersion, ui->label_ProdName,
                           ui->label_WebGUI, ui->label_ProdPage})
         label->clear();
+    m_shownMac = MacAddress();
+    {
+        // No unit, no mode: the last unit's "DHCP" must not stay on show.
+        const QSignalBlocker blocker(ui->combobox_IPMode);
+        ui->combobox_IPMode->setCurrentIndex(-1);
+    }
     ui->combobox_IPMode->setEnabled(false);
     ui->saveButton->setEnabled(false);
     ui->rebootButton->setEnabled(false);
@@ -517,11 +569,17 @@ void Discovery::clearDeviceSettings()
 
 void Discovery::showDeviceSettings(QString macAddress)
 {
-    const _Device* unit = listedDevices.value(macAddress);
+    showUnitSettings(MacAddress::fromText(macAddress));
+}
+
+void Discovery::showUnitSettings(const MacAddress& mac)
+{
+    const _Device* unit = listedDevices.value(mac);
     if (!unit)
         return;
-    m_currentMac = macAddress;
     clearDeviceSettings(); // nothing of the unit shown before may stay
+    m_currentMac = mac;
+    m_shownMac = mac;
 
     if (!isZero(unit->ip, 4))
         ui->lineEdit_IP->setText(addressToString(unit->ip));
@@ -829,10 +887,10 @@ void Discovery::rebootDevice()
     if (!unit)
         return;
     send(rebootCommand(unit->mac));
-    const QString mac = m_currentMac;
+    const MacAddress mac = m_currentMac;
     scanReplies.remove(mac);
     listedDevices.remove(mac);
-    m_currentMac.clear();
+    m_currentMac = MacAddress();
     const int row = rowOfMac(mac);
     if (row >= 0)
         ui->tableWidget->removeRow(row);

@@ -34,9 +34,10 @@ public:
 // Finds the Ethernet units by UDP broadcast and multicast and drives the "Discover" page: the
 // device table, the PC's own interface and the settings pane of the selected unit.
 //
-// Every unit record is created and owned here. The lists handed to the hub stay valid until the
-// hub has taken a newer list and a later scan has released the records nobody lists any more.
-// The settings pane remembers its unit by MAC text and looks the record up again each time.
+// Every unit record is created and owned here, keyed by its MAC value. The lists handed to the hub
+// stay valid until the hub has taken a newer list and a later scan has released the records
+// nobody lists any more. The settings pane remembers its unit by MAC and looks the record up
+// again each time; each table row carries its unit's MAC as a value, not only as text.
 class Discovery : public QWidget
 {
     Q_OBJECT
@@ -59,8 +60,10 @@ public:
     // be disturbed by a change check block its signals.
     QTimer* changeDetectionTimer() const;
 
-    // The unit shown in the settings pane, looked up by its MAC text; null when none is listed.
+    // The unit shown in the settings pane, looked up by its MAC; null when none is listed.
     _Device* currentDevice() const;
+    // The unit of a row of the device table; null when the row shows none.
+    MacAddress macAtRow(int row) const;
 
 signals:
     void refreshPerformed();
@@ -92,7 +95,7 @@ private slots:
     void openProductPage(const QString& link);
 
 private:
-    using DeviceHash = QHash<QString, _Device*>;
+    using DeviceHash = QHash<MacAddress, _Device*>;
 
     void setUpPage();
     void setUpSockets();
@@ -102,7 +105,9 @@ private:
     bool parseDeviceInfo(const char* datagram, int size);
     void releaseOrphanRecords();
     void fillDeviceTable();
-    int rowOfMac(const QString& macText) const;
+    QList<_Device*> listedInTableOrder() const;
+    void showUnitSettings(const MacAddress& mac);
+    int rowOfMac(const MacAddress& mac) const;
     static bool openWebLink(const QString& link);
 
     QUdpSocket* m_sendSocket = nullptr;
@@ -111,18 +116,19 @@ private:
     DiscoveryNetwork m_network;
     QComboBox* interfaceCombo = nullptr;
     QList<int> interfaceIndexes;
-    QString m_currentMac; // the unit of the settings pane
+    MacAddress m_currentMac; // the unit the pane's buttons act on
+    MacAddress m_shownMac;   // the unit the pane shows; null once cleared or showing this PC
     QTimer* detectTimer = nullptr;
     QTimer* scanTimer = nullptr;
     bool firstRun = true;
-    QString selectedMac;
+    MacAddress selectedMac; // the unit to select again when the table is refilled
     bool otherHostScanned = false;
     int handlerCount = 0;
     QPalette statusPalette;
     DeviceHash listedDevices;
     DeviceHash scanReplies;
     DeviceHash sharedReplies;
-    QHash<QString, int> missCounts;
+    QHash<MacAddress, int> missCounts;
     QSet<_Device*> allRecords;
     bool detectEnabled = true;
 };

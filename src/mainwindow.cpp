@@ -342,10 +342,7 @@ void MainWindow::selectedRowChanged(const QItemSelection& selected)
 {
     if (selected.isEmpty() || selected.indexes().isEmpty())
         return;
-    const QTableWidgetItem* macItem = ui->tableWidget->item(selected.indexes().first().row(), 2);
-    if (!macItem)
-        return;
-    const int entry = entryOfNetworkUnit(MacAddress::fromText(macItem->text()));
+    const int entry = entryOfNetworkUnit(discovery->macAtRow(selected.indexes().first().row()));
     if (entry < 0)
         return;
     const bool wasBlocked = ui->productCombobox->blockSignals(true);

@@ -274,7 +274,8 @@ protected:
     QString dataDir;
     QString downloadBaseUrl;
     bool appXmlDownloading = false;
-    QNetworkAccessManager networkManager;
+    QNetworkAccessManager* networkManager = nullptr; // made on first use, owned by the window
+    bool updateWarningShown = false;                  // a newer version is announced once
     QNetworkReply* appXmlReply = nullptr;
     QFile* appXmlFile = nullptr;
     QString appXmlText;
@@ -290,6 +291,7 @@ protected:
     QWidget* firmwarePage = nullptr;
     bool selectByMac = false;
     QString lastProductText;
+    QString chosenEntryText; // the drop-down entry of the last product selection
 
 private:
     // The refresh and the drop-down update wait for devices with the event loop running, so a
@@ -328,6 +330,7 @@ private:
     void rewire(QAbstractButton* button, const char* slot);
     void rebuildEdidSourceList(const QStringList& entries);
     QStringList comPortNames() const;
+    bool noSerialPortFor(const QString& model);
     bool askComPort(bool listDialog);
 
     bool hubBusy = false;

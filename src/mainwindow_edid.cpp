@@ -6,6 +6,7 @@
 
 #include "delay.h"
 #include "dialogs.h"
+#include "discoverydatagrams.h"
 #include "edidmanagement.h"
 #include "edidplus.h"
 #include "lunmora.h"
@@ -460,8 +461,7 @@ void MainWindow::uploadEDIDToDevice()
             continue;
         uploadDeviceGrid->addWidget(
             new QLabel(QStringLiteral("%1, MAC: %2").arg(unit->productName, unit.mac())), row, 0);
-        const QString ip = QString::asprintf("%u.%u.%u.%u", unsigned(unit->ip[0]), unsigned(unit->ip[1]),
-                                             unsigned(unit->ip[2]), unsigned(unit->ip[3]));
+        const QString ip = DiscoveryProtocol::addressToString(unit->ip);
         const QString port = QString::number(unit->telnetPort);
         const QStringList inputs = ostrand->getAvailableInputs(unit->productName, ip, port);
         if (inputs.isEmpty()) {
@@ -475,6 +475,11 @@ void MainWindow::uploadEDIDToDevice()
             upload->setText(QStringLiteral("Upload"));
             upload->setMinimumWidth(100);
             upload->setObjectName(QStringLiteral("%1,%2,%3").arg(row).arg(ip, port));
+            // The upload's target as values, read back by the slot (not parsed from any text).
+            upload->setProperty("uploadRow", row);
+            upload->setProperty("uploadIp", ip);
+            upload->setProperty("uploadPort", port);
+            upload->setProperty("uploadProduct", unit->productName);
             connect(upload, SIGNAL(clicked()), this, SLOT(uploadEDIDToDeviceSlot()));
             uploadDeviceGrid->addWidget(upload, row, 2);
         }
@@ -488,7 +493,7 @@ void MainWindow::uploadEDIDToDevice()
     uploadDialogFilling = false;
 }
 
-// Sends the edited EDID to the input chosen on the clicked row; the button names the row and
+// Sends the edited EDID to the input chosen on the clicked row; the button carries the row and
 // the unit's address, so a change of the unit list since does not redirect the upload.
 void MainWindow::uploadEDIDToDeviceSlot()
 {
@@ -498,24 +503,18 @@ void MainWindow::uploadEDIDToDeviceSlot()
         return;
     editor->updateEDID();
 
-    const QStringList parts = button->objectName().split(QLatin1Char(','));
-    if (parts.size() < 3)
+    const QVariant row = button->property("uploadRow");
+    if (!row.isValid())
         return;
-    bool rowOk = false;
-    const int row = parts.at(0).toInt(&rowOk);
-    if (!rowOk)
-        return;
-    QLayoutItem* labelItem = uploadDeviceGrid->itemAtPosition(row, 0);
-    QLayoutItem* choiceItem = uploadDeviceGrid->itemAtPosition(row, 1);
-    const auto* label = labelItem ? qobject_cast<QLabel*>(labelItem->widget()) : nullptr;
+    QLayoutItem* choiceItem = uploadDeviceGrid->itemAtPosition(row.toInt(), 1);
     const auto* inputChoice = choiceItem ? qobject_cast<QComboBox*>(choiceItem->widget()) : nullptr;
-    if (!label || !inputChoice)
+    if (!inputChoice)
         return;
     // Nothing to send when the editor could not encode its pages (it has said why).
     if (editor->currentEdid().isEmpty())
         return;
 
-    const QString productName = label->text().section(QLatin1Char(','), 0, 0);
-    ostrand->uploadCustomEDID(uploadInputNumber(inputChoice->currentText()), parts.at(1), parts.at(2),
-                              editor->currentEdid(), productName);
+    ostrand->uploadCustomEDID(uploadInputNumber(inputChoice->currentText()), button->property("uploadIp").toString(),
+                              button->property("uploadPort").toString(), editor->currentEdid(),
+                              button->property("uploadProduct").toString());
 }

@@ -15,6 +15,7 @@
 #include "korvinaupdater.h"
 #include "lunmora.h"
 #include "myxmlmanager.h"
+#include "productcatalogue.h"
 #include "rolvanecontrol.h"
 #include "scaler.h"
 #include "serialports.h"
@@ -45,20 +46,6 @@ void addDropdownEntry(QComboBox* combo, const QString& text, EntryLook look)
     combo->setItemData(index, QFont(QStringLiteral("MS Shell Dlg 2"), 9, weight, false), Qt::FontRole);
     if (look == EntryLook::Header)
         combo->setItemData(index, COMBO_ITEM_DISABLED, COMBO_ITEM_FLAGS_ROLE);
-}
-
-// The first catalogue entry that `name` names. An empty name names nothing (every text starts
-// with the empty text). Ethernet units may also report a longer name than the catalogue's.
-int findCatalogueEntry(const QList<NamedFlag>& catalogue, const QString& name, bool allowLongerName)
-{
-    if (name.isEmpty())
-        return -1;
-    for (int i = 0; i < catalogue.size(); ++i) {
-        const QString& entry = catalogue.at(i).name;
-        if (entry.startsWith(name) || (allowLongerName && name.startsWith(entry)))
-            return i;
-    }
-    return -1;
 }
 
 // How the two kinds of unit are listed. Ethernet units name themselves (their name may be longer
@@ -172,8 +159,9 @@ private:
 // One fill of the product drop-down, handed from family to family.
 struct DropdownFill {
     QComboBox* combo;
-    QList<NamedFlag>& catalogue;
+    QList<NamedFlag>& catalogue;  // in the order of SUPPORTED_PRODUCTS
     QStringList modelsOnNetwork; // catalogue models listed through Ethernet units
+    QStringList listedModels;    // catalogue models of every listed unit, for the statistics
 };
 
 template <typename Unit>
@@ -208,14 +196,14 @@ template <typename Unit>
 void UnitFamily<Unit>::addEntries(DropdownFill& fill)
 {
     for (const Unit& unit : qAsConst(list)) {
-        const int entry = findCatalogueEntry(fill.catalogue, modelOf(unit), isNetworkUnit(unit));
-        if (entry < 0)
+        const int entry = supportedProductIndex(modelOf(unit), isNetworkUnit(unit));
+        if (entry < 0 || entry >= fill.catalogue.size())
             continue;
         map.insert(fill.combo->count(), unit);
         addDropdownEntry(fill.combo, entryText(unit), EntryLook::Connected);
-        myXMLManager::appendStatistic(STATISTIC_PRODUCTS, modelOf(unit));
         NamedFlag& product = fill.catalogue[entry];
         product.connected = true;
+        fill.listedModels.append(product.name);
         if (isNetworkUnit(unit))
             fill.modelsOnNetwork.append(product.name);
     }
@@ -529,9 +517,11 @@ void MainWindow::populateProductDropdown()
     for (const auto& family : families)
         qDebug() << family->name << "List.size() = " << family->size();
 
-    DropdownFill fill{combo, productList, {}};
+    DropdownFill fill{combo, productList, {}, {}};
     for (const auto& family : families)
         family->addEntries(fill);
+    // The catalogue's names, never a name a unit chose, and one write of the file per fill.
+    myXMLManager::appendStatistics(STATISTIC_PRODUCTS, fill.listedModels);
 
     // Zarrick and Cavrosh units are reached over Ethernet or a USB serial port; a unit found
     // over Ethernet is not listed a second time by its port.

@@ -12,6 +12,7 @@
 #include <QDebug>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFontMetrics>
 #include <QFormLayout>
 #include <QLabel>
 #include <QTabBar>
@@ -21,6 +22,8 @@ namespace {
 const QString kSelectedTabStyle =
     QStringLiteral("QTabBar::tab:selected{background:#F5F5F5;border-bottom-color:#F5F5F5;}");
 const QString kSerialPortTitle = QStringLiteral("Serial Port connection");
+// What a title bar takes beside its title: the window icon, three buttons and the margins.
+const int kTitleBarButtonsWidth = 160;
 
 const QStringList kSavranoEdids = {
     QStringLiteral("Internal - 720P 2 Ch"),  QStringLiteral("Internal - 1080P 2 Ch"),
@@ -288,6 +291,19 @@ QStringList MainWindow::comPortNames() const
     return names;
 }
 
+// True, after telling the user, when the PC has no serial port for an RS-232 `model` to be on.
+bool MainWindow::noSerialPortFor(const QString& model)
+{
+    if (!comPortNames().isEmpty())
+        return false;
+    Dialogs::warning(this, kSerialPortTitle,
+                     QStringLiteral("No serial port was found on this PC. %1 units are controlled over RS-232: "
+                                    "connect the unit's serial cable or a USB serial adapter, then choose the "
+                                    "product again.")
+                         .arg(model));
+    return true;
+}
+
 // Asks which serial port the extender is on and hands it to the scaler controller. The Norrith
 // gets the plain list choice; Jovaris and Surrow a small form. False when the user cancelled or
 // chose no port.
@@ -316,6 +332,11 @@ bool MainWindow::askComPort(bool listDialog)
     layout->addRow(new QLabel(QString(), &dialog), buttons);
     connect(buttons, SIGNAL(accepted()), &dialog, SLOT(accept()));
     connect(buttons, SIGNAL(rejected()), &dialog, SLOT(reject()));
+    // The form alone is narrower than its title: leave the title bar room for the whole title
+    // (title bars use a bold font) beside the window buttons.
+    QFont titleFont = dialog.font();
+    titleFont.setBold(true);
+    dialog.setMinimumWidth(QFontMetrics(titleFont).horizontalAdvance(kSerialPortTitle) + kTitleBarButtonsWidth);
 
     if (dialog.exec() != QDialog::Accepted || portBox->currentText().isEmpty())
         return false;

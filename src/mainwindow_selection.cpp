@@ -18,8 +18,12 @@
 #include "sorvaneinterface.h"
 #include "updatetabcontrol.h"
 
+#include <QComboBox>
 #include <QDebug>
+#include <QSignalBlocker>
 #include <QStatusBar>
+
+#include <algorithm>
 
 namespace {
 
@@ -32,13 +36,34 @@ void setPagesEnabled(std::initializer_list<QWidget*> pages, bool enabled)
         page->setEnabled(enabled);
 }
 
+// The serially controlled extender the entry names, tried in this order; empty for none.
+QString rs232Extender(const QString& text)
+{
+    for (const QString& model : {MODEL_JOVARIS, MODEL_NORRITH, MODEL_SURROW}) {
+        if (text.contains(model))
+            return model;
+    }
+    return QString();
+}
+
 } // namespace
 
 void MainWindow::selectedProductChanged(int index)
 {
+    const QString text = ui->productCombobox->currentText();
+    const HubFamily* family = familyOfEntry(index);
+    // The RS-232 extenders are reached through a serial port the user names. With none on this
+    // PC there is nothing to take up: say so and leave everything as it was before the choice.
+    if (!family && !rs232Extender(text).isEmpty() && noSerialPortFor(rs232Extender(text))) {
+        QComboBox* combo = ui->productCombobox;
+        const QSignalBlocker blocker(combo);
+        combo->setCurrentIndex(std::max(0, combo->findText(chosenEntryText)));
+        return;
+    }
+    chosenEntryText = text;
+
     clearDisconnectedAlert();
     ui->ConfiguratorTabs->setEnabled(true);
-    const QString text = ui->productCombobox->currentText();
     qDebug() << "selectedProductChanged: index = " << index;
     qDebug() << "selected 1 ---- " << text;
 
@@ -51,7 +76,6 @@ void MainWindow::selectedProductChanged(int index)
     ui->scalerEDIDBox->setEnabled(false);
     ui->updateCurrentFirmware->clear();
 
-    const HubFamily* family = familyOfEntry(index);
     const bool takenUp = family ? family->takeUp(index, text) : takeUpUnitByText(text);
     ui->ConfiguratorTabs->blockSignals(false);
 
@@ -188,10 +212,9 @@ bool MainWindow::takeUpEthernetUnit(const EthernetUnit& listed)
 // them (the serially controlled extenders, units on a USB serial port, Caltor on USB).
 bool MainWindow::takeUpUnitByText(const QString& text)
 {
-    for (const QString& model : {MODEL_JOVARIS, MODEL_NORRITH, MODEL_SURROW}) {
-        if (!text.contains(model))
-            continue;
-        qDebug() << "found" << model;
+    const QString extender = rs232Extender(text);
+    if (!extender.isEmpty()) {
+        qDebug() << "found" << extender;
         scaler->setState(1);
         edidPlus->sorvaneInterface()->scalerLink = scaler;
         showNORRITHControls(true);

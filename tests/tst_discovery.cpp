@@ -3,6 +3,7 @@
 // that the test creates (the real broadcast and multicast sockets; root only, skipped otherwise).
 #include "discovery.h"
 #include "discoverysim.h"
+#include "myxmlmanager.h"
 #include "netns.h"
 #include "plexatest.h"
 #include "resources.h"
@@ -11,8 +12,10 @@
 #include "ui_mainui.h"
 
 #include <QComboBox>
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QDir>
+#include <QDomDocument>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,6 +29,8 @@
 
 #include <cstring>
 #include <memory>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 Q_DECLARE_METATYPE(SimUnit)
 
@@ -238,6 +243,75 @@ QString paneSummary(const Ui_MainUI& ui)
 
 const QString kMac1 = QStringLiteral("02:00:00:00:00:01");
 
+// Counts the times a file is written whole into a folder: an atomic save renames a new file
+// over the old one, a plain save closes it after writing.
+class SaveCounter
+{
+public:
+    explicit SaveCounter(const QString& path)
+        : m_name(QFile::encodeName(QFileInfo(path).fileName()))
+        , m_fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        if (m_fd >= 0)
+            inotify_add_watch(m_fd, QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
+                              IN_MOVED_TO | IN_CLOSE_WRITE);
+    }
+    ~SaveCounter()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool isValid() const { return m_fd >= 0; }
+    int count()
+    {
+        alignas(inotify_event) char buffer[8192];
+        ssize_t n;
+        while ((n = ::read(m_fd, buffer, sizeof buffer)) > 0) {
+            for (char* p = buffer; p < buffer + n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(p);
+                if (event->len && m_name == event->name)
+                    ++m_count;
+                p += sizeof(inotify_event) + event->len;
+            }
+        }
+        return m_count;
+    }
+
+private:
+    QByteArray m_name;
+    int m_fd;
+    int m_count = 0;
+};
+
+// A statistics file with the user's consent, a send just made and no data yet.
+void resetStatistics()
+{
+    const QString path = myXMLManager::statisticsFilePath();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return;
+    file.write(QStringLiteral("<!DOCTYPE Info>\n<DataSheet>\n    <acceptance>yes</acceptance>\n"
+                              "    <id>{0f8fad5b-d9cb-469f-a165-70867728950e}</id>\n"
+                              "    <lastSent>%1</lastSent>\n    <data/>\n</DataSheet>\n")
+                   .arg(QDateTime::currentSecsSinceEpoch())
+                   .toUtf8());
+}
+
+// The names in the statistics file's product list, sorted.
+QStringList recordedProducts()
+{
+    QFile file(myXMLManager::statisticsFilePath());
+    QDomDocument doc;
+    if (!file.open(QIODevice::ReadOnly) || !doc.setContent(&file))
+        return {QStringLiteral("(unreadable)")};
+    const QString text =
+        doc.documentElement().firstChildElement(QStringLiteral("data")).firstChildElement(QStringLiteral("products")).text();
+    QStringList names = text.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    names.sort();
+    return names;
+}
+
 } // namespace
 
 class TestDiscovery : public QObject
@@ -341,6 +415,30 @@ private slots:
         QCOMPARE(rig->cell(kMac1, 0), QStringLiteral("Jovaris"));
         QCOMPARE(rig->cell(kMac1, 3), QStringLiteral("Unit 1"));
         QCOMPARE(rig->hubList.size(), count);
+        // The hub gets the units in the table's order, not in the order of a hash.
+        QStringList rowMacs;
+        QStringList hubMacs;
+        for (int row = 0; row < count; ++row) {
+            rowMacs.append(rig->ui.tableWidget->item(row, 2)->text());
+            hubMacs.append(macToString(rig->hubList.at(row)));
+        }
+        QCOMPARE(hubMacs, rowMacs);
+    }
+
+    // Every group copy of a request, scan or command, leaves with TTL 255.
+    void groupCopiesLeaveWithTtl255()
+    {
+        if (!pair.isValid())
+            QSKIP(qPrintable(QStringLiteral("no network namespace: ") + namespaceError));
+        auto rig = makeRig(int(Net::Namespace));
+        QString error;
+        QVERIFY2(rig->startListed({SimUnit::numbered(1)}, &error), qPrintable(error));
+        rig->select(kMac1);
+        QTest::mouseClick(rig->ui.showYourselfButton, Qt::LeftButton);
+        QVERIFY(rig->waitForCommands(2));
+        const QList<int> ttls = rig->sim.groupCopyTtls();
+        QVERIFY2(ttls.size() >= 2, qPrintable(QString::number(ttls.size()))); // the scan and the command
+        QCOMPARE(ttls, QVector<int>(ttls.size(), 255).toList());
     }
 
     void changeIsReported_data()
@@ -797,9 +895,12 @@ private slots:
             QSKIP(qPrintable(QStringLiteral("no network namespace: ") + namespaceError));
         auto rig = makeRig(net);
         QString error;
-        QVERIFY2(rig->start({SimUnit::numbered(0), SimUnit::numbered(1)}, &error), qPrintable(error));
+        SimUnit dhcpUnit = SimUnit::numbered(1);
+        dhcpUnit.ipMode = 1;
+        QVERIFY2(rig->start({SimUnit::numbered(0), dhcpUnit}, &error), qPrintable(error));
         QVERIFY(rig->scanNowAndList(2));
         rig->select(kMac1);
+        QCOMPARE(rig->ui.combobox_IPMode->currentText(), QStringLiteral("DHCP"));
 
         const QByteArray on = hex("24 0B 01 06 02 00 00 00 00 01 0F 01 01 1B 00");
         const QByteArray off = hex("24 0B 01 06 02 00 00 00 00 01 0F 01 00 1A 00");
@@ -821,6 +922,7 @@ private slots:
         QCOMPARE(rig->sim.commands().mid(8), QList<QByteArray>({reboot, reboot}));
         QCOMPARE(rig->rowOf(kMac1), -1);
         QVERIFY(rig->ui.label_MacAddr->text().isEmpty());
+        QVERIFY(rig->ui.combobox_IPMode->currentText().isEmpty()); // the rebooted unit's mode goes too
         QVERIFY(!rig->ui.saveButton->isEnabled());
         const QList<_Device*> remaining = rig->discovery->removedDevices();
         QCOMPARE(remaining.size(), 1);
@@ -829,6 +931,36 @@ private slots:
         // It is back after it answers a later scan.
         QTRY_COMPARE_WITH_TIMEOUT(rig->refreshes, 1, 10000);
         QVERIFY(rig->rowOf(kMac1) >= 0);
+    }
+
+    // ---- What reaches the statistics file ---------------------------------------------------
+
+    // The units choose their names: only supported products are counted, under the catalogue's
+    // name and once each, with one write of the file for the whole list.
+    void statisticsCountKnownProductsOnce()
+    {
+        resetStatistics();
+        QVERIFY(myXMLManager::checkStatisticsAcceptanceFileRead());
+        QList<SimUnit> units;
+        for (int n = 0; n < 30; ++n) {
+            SimUnit unit = SimUnit::numbered(n);
+            unit.productName = n % 10 == 0 ? QStringLiteral("Quillon")
+                : n % 10 == 1              ? QStringLiteral("Zarrick-XR 4K")
+                                           : QStringLiteral("Anything %1").arg(n);
+            units.append(unit);
+        }
+        auto rig = makeRig(int(Net::Loopback));
+        QString error;
+        QVERIFY2(rig->startListed(units, &error), qPrintable(error));
+
+        resetStatistics();
+        SaveCounter saves(myXMLManager::statisticsFilePath());
+        QVERIFY(saves.isValid());
+        rig->discovery->updateDeviceList();
+        QCOMPARE(recordedProducts(), (QStringList{"Quillon", "Zarrick"}));
+        QCOMPARE(saves.count(), 1);
+        rig->discovery->updateDeviceList(); // nothing new
+        QCOMPARE(saves.count(), 1);
     }
 
     // ---- The page through the namespace -----------------------------------------------------

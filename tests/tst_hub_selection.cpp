@@ -16,7 +16,9 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFontMetrics>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTimer>
@@ -423,10 +425,16 @@ private slots:
         QCOMPARE(tabTitles(ui()->ConfiguratorTabs), QStringList{"Update"});
 
         QString title;
-        QTimer::singleShot(0, this, [&title] {
+        int width = 0;
+        int titleWidth = 0;
+        QTimer::singleShot(0, this, [&title, &width, &titleWidth] {
             auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
             QVERIFY(dialog);
             title = dialog->windowTitle();
+            width = dialog->width();
+            QFont titleFont = dialog->font(); // title bars set their captions in bold
+            titleFont.setBold(true);
+            titleWidth = QFontMetrics(titleFont).horizontalAdvance(title);
             auto* ports = dialog->findChild<QComboBox*>();
             ports->setCurrentIndex(ports->findText(QString::fromLatin1(kFakePort)));
             dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
@@ -435,6 +443,8 @@ private slots:
         pick("Jovaris");
 
         QCOMPARE(title, QStringLiteral("Serial Port connection"));
+        // The chooser leaves its title bar room for the whole title beside the window buttons.
+        QVERIFY2(width >= titleWidth + 120, qPrintable(QStringLiteral("%1 < %2 + 120").arg(width).arg(titleWidth)));
         QCOMPARE(factory.scaler->serialPortName, QString::fromLatin1(kFakePort));
         QVERIFY(factory.scaler->baudRateText.isEmpty());
         // Shown again after the Norrith had hidden them; the picture controls go.
@@ -457,6 +467,47 @@ private slots:
         pick("Surrow");
         QCOMPARE(tabTitles(ui()->ConfiguratorTabs).first(), QStringLiteral("Output"));
         QCOMPARE(factory.scaler->serialPortName, QStringLiteral("unchanged"));
+    }
+
+    // With no serial port on the PC an RS-232 extender cannot be reached: the user is told, and
+    // the hub stays as it was before the choice (entry, font, pages, controllers).
+    void extenderWithoutSerialPort_data()
+    {
+        QTest::addColumn<QString>("model");
+        QTest::newRow("Norrith") << "Norrith";
+        QTest::newRow("Jovaris") << "Jovaris";
+        QTest::newRow("Surrow") << "Surrow";
+    }
+    void extenderWithoutSerialPort()
+    {
+        QFETCH(QString, model);
+        SerialPortLister::unregisterPort(QString::fromLatin1(kFakePort));
+        SerialPortLister::setSystemPortsListed(false);
+        const auto restorePorts = qScopeGuard([] {
+            SerialPortLister::setSystemPortsListed(true);
+            SerialPortEntry port;
+            port.portName = QString::fromLatin1(kFakePort);
+            port.description = QStringLiteral("USB Serial");
+            SerialPortLister::registerPort(port);
+        });
+        QVERIFY(SerialPortLister::availablePorts().isEmpty());
+
+        const QString before = QStringLiteral("VGA to DVI Scaler, /dev/ttyUSB0");
+        pick(before);
+        const QStringList pages = tabTitles(ui()->ConfiguratorTabs);
+        dialogs.clear();
+        log().clear();
+        pick(model);
+
+        QCOMPARE(dialogs.shown().size(), 1);
+        QCOMPARE(dialogs.shown().first().kind, DialogBackend::Kind::Warning);
+        QCOMPARE(dialogs.shown().first().title, QStringLiteral("Serial Port connection"));
+        QVERIFY2(dialogs.shown().first().text.startsWith(QStringLiteral("No serial port was found")),
+                 qPrintable(dialogs.shown().first().text));
+        QCOMPARE(log().calls(), QStringList());
+        QCOMPARE(ui()->productCombobox->currentText(), before);
+        QCOMPARE(ui()->productCombobox->styleSheet(), QStringLiteral("QComboBox { font-weight: bold; }"));
+        QCOMPARE(tabTitles(ui()->ConfiguratorTabs), pages);
     }
 };
 

@@ -22,6 +22,8 @@
 #include <QUuid>
 #include <QVector>
 
+#include <algorithm>
+
 const QString myXMLManager::STAT_OPENED = QStringLiteral("opened_plexat");
 const QString myXMLManager::STAT_CONVERTER_FW_UPDATE = QStringLiteral("perform_converter_fw_update");
 const QString myXMLManager::STAT_SORVANE_FW_UPDATE = QStringLiteral("perform_sorvane_fw_update");
@@ -493,7 +495,17 @@ void myXMLManager::incrementStatistic(QString key)
 
 void myXMLManager::appendStatistic(QString key, QString value)
 {
-    if (!g_accepted || !isValidKey(key) || value.isEmpty())
+    appendStatistics(key, {value});
+}
+
+void myXMLManager::appendStatistics(QString key, const QStringList& values)
+{
+    QStringList added;
+    for (const QString& value : values) {
+        if (!value.isEmpty() && !added.contains(value))
+            added.append(value);
+    }
+    if (!g_accepted || !isValidKey(key) || added.isEmpty())
         return;
     QDomDocument doc;
     QDomElement data = openStatisticsData(doc);
@@ -501,13 +513,18 @@ void myXMLManager::appendStatistic(QString key, QString value)
         return;
     QDomElement list = data.firstChildElement(key);
     if (list.isNull()) {
-        appendTextElement(data, key, value);
+        appendTextElement(data, key, added.join(QLatin1Char(',')));
     } else {
         // Whole items: "Palomir" is not already listed because "Palomir Pro" is.
         const QString text = list.text();
-        if (listItems(text).contains(value))
+        const QStringList listed = listItems(text);
+        added.erase(std::remove_if(added.begin(), added.end(),
+                                   [&listed](const QString& value) { return listed.contains(value); }),
+                    added.end());
+        if (added.isEmpty())
             return;
-        setElementText(list, text.isEmpty() ? value : text + QLatin1Char(',') + value);
+        const QString joined = added.join(QLatin1Char(','));
+        setElementText(list, text.isEmpty() ? joined : text + QLatin1Char(',') + joined);
     }
     writeDocument(statisticsFilePath(), doc);
 }

@@ -3,6 +3,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -48,6 +49,8 @@ public:
     static void incrementStatistic(QString key);
     // Adds `value` to the comma-separated list `key` unless it is already an item (only with consent).
     static void appendStatistic(QString key, QString value);
+    // Several values at once: one read of the file and at most one write.
+    static void appendStatistics(QString key, const QStringList& values);
 
     static bool statisticsAccepted();
     // True from a post until the server's answer (or the failure) has been handled.

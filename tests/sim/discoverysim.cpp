@@ -194,6 +194,9 @@ void DiscoverySim::readRequests()
             continue;
         }
         m_fromProgram = true;
+        if (m_network.groupAddress.isMulticast()
+            && datagram.destinationAddress().isEqual(m_network.groupAddress, QHostAddress::ConvertV4MappedToIPv4))
+            m_groupTtls.append(datagram.hopLimit());
         dispatchLine(datagram.data()); // logged, then rules, then handleLine()
     }
 }
@@ -414,6 +417,13 @@ int DiscoverySim::scanCount() const
     int count = 0;
     runOnSimThread([&] { count = m_scans; });
     return count;
+}
+
+QList<int> DiscoverySim::groupCopyTtls() const
+{
+    QList<int> ttls;
+    runOnSimThread([&] { ttls = m_groupTtls; });
+    return ttls;
 }
 
 int DiscoverySim::repliesSent() const

@@ -99,6 +99,9 @@ public:
     bool waitForScans(int count, int timeoutMs = 10000) const;
     // Every datagram from the program that is no scan request (saves, reboots, identify).
     QList<QByteArray> commands() const;
+    // The IP TTL of each datagram from the program that arrived addressed to the multicast group,
+    // in order of arrival.
+    QList<int> groupCopyTtls() const;
 
 protected:
     bool handleLine(const QByteArray& datagram) override;
@@ -128,6 +131,7 @@ private:
     int m_scans = 0;
     int m_repliesSent = 0;
     bool m_fromProgram = false;
+    QList<int> m_groupTtls;
 };
 
 #endif // DISCOVERYSIM_H
