@@ -274,8 +274,7 @@ protected:
     QString dataDir;
     QString downloadBaseUrl;
     bool appXmlDownloading = false;
-    QNetworkAccessManager* networkManager = nullptr; // made on first use, owned by the window
-    bool updateWarningShown = false;                  // a newer version is announced once
+    QNetworkAccessManager networkManager;
     QNetworkReply* appXmlReply = nullptr;
     QFile* appXmlFile = nullptr;
     QString appXmlText;
