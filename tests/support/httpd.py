@@ -4,30 +4,81 @@
 GET/HEAD serve files of the folder. A file NAME.redirect next to a path answers that path with
 a 302 to the address it holds. POST bodies are appended, one per line with the path, to
 posts.log in the folder and answered "OK". The first line printed is "PORT <n>".
+
+Hostile servers: a file NAME.behaviour (JSON) next to a path makes a GET of that path misbehave:
+  {"silent": true}                   accept the request and never answer
+  {"head": "...", "fill": N, "tail": "..."}
+                                     a 200 reply whose body is head, N bytes of "x", then tail,
+                                     with no Content-Length (the peer cannot tell its size ahead)
+  {"head": "...", "byteDelay": s}    a 200 reply that trickles head one byte every s seconds
+Every misbehaving answer stops by itself after "maxSeconds" (default 30) or when the client
+goes away, and the filler is capped at 4 GiB.
 """
 import http.server
+import json
 import os
 import sys
+import time
+
+MAX_FILL = 4 << 30
+CHUNK = 1 << 16
 
 
 class Handler(http.server.SimpleHTTPRequestHandler):
     def log_message(self, *args):
         pass
 
-    def _redirect_target(self):
-        local = self.translate_path(self.path)
-        if os.path.isfile(local + ".redirect"):
-            with open(local + ".redirect") as f:
-                return f.read().strip()
+    def _companion(self, suffix):
+        local = self.translate_path(self.path) + suffix
+        if os.path.isfile(local):
+            with open(local) as f:
+                return f.read()
         return None
 
+    def _misbehave(self, spec):
+        deadline = time.monotonic() + float(spec.get("maxSeconds", 30))
+        if spec.get("silent"):
+            while time.monotonic() < deadline:
+                time.sleep(0.05)
+            return
+        self.send_response(200)
+        self.send_header("Content-Type", "application/xml")
+        self.send_header("Connection", "close")
+        self.end_headers()
+        self.close_connection = True
+        head = spec.get("head", "").encode()
+        delay = float(spec.get("byteDelay", 0))
+        try:
+            if delay > 0:
+                for i in range(len(head)):
+                    if time.monotonic() >= deadline:
+                        return
+                    self.wfile.write(head[i:i + 1])
+                    self.wfile.flush()
+                    time.sleep(delay)
+                return
+            self.wfile.write(head)
+            left = min(int(spec.get("fill", 0)), MAX_FILL)
+            block = b"x" * CHUNK
+            while left > 0 and time.monotonic() < deadline:
+                n = min(left, CHUNK)
+                self.wfile.write(block[:n])
+                left -= n
+            self.wfile.write(spec.get("tail", "").encode())
+        except (BrokenPipeError, ConnectionResetError):
+            pass
+
     def do_GET(self):
-        target = self._redirect_target()
+        target = self._companion(".redirect")
         if target:
             self.send_response(302)
-            self.send_header("Location", target)
+            self.send_header("Location", target.strip())
             self.send_header("Content-Length", "0")
             self.end_headers()
+            return
+        behaviour = self._companion(".behaviour")
+        if behaviour:
+            self._misbehave(json.loads(behaviour))
             return
         super().do_GET()
 

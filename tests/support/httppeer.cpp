@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
 
 HttpPeer::HttpPeer() = default;
 
@@ -51,4 +52,29 @@ QByteArray HttpPeer::posts() const
 {
     QFile file(m_root.path() + QStringLiteral("/posts.log"));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void HttpPeer::putBehaviour(const QString& relativePath, const QJsonObject& behaviour)
+{
+    putFile(relativePath + QStringLiteral(".behaviour"), QJsonDocument(behaviour).toJson(QJsonDocument::Compact));
+}
+
+void HttpPeer::serveHostile(const QString& relativePath, Hostile how, const QByteArray& xmlBody)
+{
+    switch (how) {
+    case Hostile::Huge: {
+        const int close = qMax(0, xmlBody.lastIndexOf("</"));
+        putBehaviour(relativePath, {{QStringLiteral("head"), QString::fromUtf8(xmlBody.left(close) + "<!--")},
+                                    {QStringLiteral("fill"), double(32 << 20)},
+                                    {QStringLiteral("tail"), QString::fromUtf8("-->" + xmlBody.mid(close))}});
+        break;
+    }
+    case Hostile::Trickle:
+        putBehaviour(relativePath,
+                     {{QStringLiteral("head"), QString::fromUtf8(xmlBody)}, {QStringLiteral("byteDelay"), 0.1}});
+        break;
+    case Hostile::Silent:
+        putBehaviour(relativePath, {{QStringLiteral("silent"), true}});
+        break;
+    }
 }

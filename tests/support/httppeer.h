@@ -1,6 +1,7 @@
 #ifndef HTTPPEER_H
 #define HTTPPEER_H
 
+#include <QJsonObject>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
@@ -19,7 +20,17 @@ public:
     void putFile(const QString& relativePath, const QByteArray& content);
     QByteArray posts() const;         // what posts.log holds
 
+    enum class Hostile {
+        Huge,    // the XML body with 32 MiB of comment before its last closing tag (still well-formed)
+        Trickle, // the body one byte every 0.1 s
+        Silent,  // takes the request and never answers
+    };
+    // Makes `relativePath` answer with `xmlBody` the hostile way; the answer ends by itself.
+    void serveHostile(const QString& relativePath, Hostile how, const QByteArray& xmlBody);
+
 private:
+    void putBehaviour(const QString& relativePath, const QJsonObject& behaviour);
+
     QTemporaryDir m_root;
     QProcess m_process;
     int m_port = 0;
