@@ -1,4 +1,5 @@
 #include "appcast.h"
+#include "smalldownload.h"
 
 #include <QDebug>
 #include <QDomDocument>
@@ -43,13 +44,23 @@ void Appcast::checkUpdateWithoutUi()
         emit checkFinished(false);
         return;
     }
+    const QUrl url(m_url);
+    if (!SmallDownload::isWebAddress(url)) {
+        qDebug() << "Appcast check: the feed address is not a web address:" << m_url;
+        emit checkFinished(false);
+        return;
+    }
     if (!m_network)
         m_network = new QNetworkAccessManager(this);
-    QNetworkRequest request{QUrl(m_url)};
+    QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(5);
     request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("%1/%2").arg(m_application, m_version));
+    SmallDownload::limitRequest(request);
     QNetworkReply* reply = m_network->get(request);
+    SmallDownload::watch(reply);
+    // The feed is read whole when it ends; until then only its size is watched.
+    connect(reply, &QNetworkReply::readyRead, this, [reply] { SmallDownload::abortIfTooLarge(reply, 0); });
     connect(reply, &QNetworkReply::finished, this, [this, reply] { finished(reply); });
 }
 

@@ -12,8 +12,9 @@ namespace Platform {
 // Silent check of the program's own update feed (an RSS appcast whose items carry a
 // sparkle:version). Set the feed address and the program's details, then ask for the check:
 // the feed is fetched with Qt network, the newest item's version is compared with the program's,
-// and updateAvailable() is emitted when it is newer. Failures end in checkFinished(false) and a
-// debug line; nothing is shown to the user.
+// and updateAvailable() is emitted when it is newer (the main window shows it to the user).
+// Failures end in checkFinished(false) and a debug line; a feed that is not an http(s) address,
+// too large or too slow (see SmallDownload) is a failure like any other.
 class Appcast : public QObject
 {
     Q_OBJECT

@@ -120,6 +120,47 @@ private slots:
         QCOMPARE(update.isEmpty() ? QString() : update.at(0).at(0).toString(), announced);
         Endpoints::setServer(QString());
     }
+
+    // A feed that is too large, too slow, never answered or not a web address ends the check as a
+    // failure, even when it names a newer release.
+    void appcastHostileFeed_data()
+    {
+        QTest::addColumn<int>("how"); // an HttpPeer::Hostile, or -1 for a feed address that is a local file
+        QTest::newRow("huge feed") << int(HttpPeer::Hostile::Huge);
+        QTest::newRow("trickling feed") << int(HttpPeer::Hostile::Trickle);
+        QTest::newRow("no answer") << int(HttpPeer::Hostile::Silent);
+        QTest::newRow("local file") << -1;
+    }
+    void appcastHostileFeed()
+    {
+        QFETCH(int, how);
+        const QByteArray feed = "<?xml version=\"1.0\"?><rss version=\"2.0\" "
+                                "xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\"><channel>"
+                                "<item><enclosure url=\"y\" sparkle:version=\"9.9.9\"/></item></channel></rss>";
+        HttpPeer server;
+        QVERIFY(server.start());
+        QTemporaryDir local;
+        QString url;
+        if (how >= 0) {
+            server.serveHostile(QStringLiteral("Download/PlexaT/appcast.xml"), HttpPeer::Hostile(how), feed);
+            url = server.url() + QStringLiteral("/Download/PlexaT/appcast.xml");
+        } else {
+            QFile file(local.filePath(QStringLiteral("appcast.xml")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(feed);
+            url = QUrl::fromLocalFile(file.fileName()).toString();
+        }
+
+        Platform::Appcast* appcast = Platform::Appcast::instance();
+        appcast->setAppcastUrl(url);
+        appcast->setAppDetails(QStringLiteral("Velmo"), QStringLiteral("Velmo Plexa-T"), QStringLiteral("2.8.7"));
+        QSignalSpy finished(appcast, &Platform::Appcast::checkFinished);
+        QSignalSpy update(appcast, &Platform::Appcast::updateAvailable);
+        appcast->checkUpdateWithoutUi();
+        QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), 20000);
+        QCOMPARE(finished.at(0).at(0).toBool(), false);
+        QVERIFY(update.isEmpty());
+    }
 };
 
 PLEXA_TEST_MAIN(TestPlatform)
