@@ -1,14 +1,19 @@
 #include "applicationxml.h"
+#include "smalldownload.h"
 
 #include <QDomDocument>
 #include <QStringList>
+#include <QUrl>
 
 namespace ApplicationXml {
 
 QString offeredVersion(const QString& xml)
 {
+    // A document that does not parse whole names nothing: a cut-off download still holds the
+    // element it was cut after.
     QDomDocument doc;
-    doc.setContent(xml);
+    if (!doc.setContent(xml))
+        return QString();
     const QDomNodeList nodes = doc.elementsByTagName(QStringLiteral("VelmoPlexaT"));
     return nodes.isEmpty() ? QString() : nodes.at(0).toElement().attribute(QStringLiteral("version"));
 }
@@ -41,7 +46,8 @@ QString redirectLink(const QString& head)
     // Only a scheme that is exactly "http" is upgraded; an https link stays as it is.
     if (link.startsWith(QLatin1String("http://")))
         link.insert(4, QLatin1Char('s'));
-    return link;
+    // Anything but a web address (a local file, a device, a relative path) is not followed.
+    return Platform::SmallDownload::isWebAddress(QUrl(link)) ? link : QString();
 }
 
 } // namespace ApplicationXml

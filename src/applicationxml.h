@@ -7,7 +7,8 @@
 // released version of the program.
 namespace ApplicationXml {
 
-// The "version" attribute of the first "VelmoPlexaT" element, or an empty text.
+// The "version" attribute of the first "VelmoPlexaT" element, or an empty text (also when the
+// text is not a whole XML document).
 QString offeredVersion(const QString& xml);
 
 // True when `offered` has exactly three "."-separated parts and is newer than major.minor.patch.
@@ -17,7 +18,8 @@ bool isNewer(const QString& offered, int major, int minor, int patch);
 // A web server's redirect page (a frame set that links on) rather than the file itself.
 bool isRedirectPage(const QString& head);
 
-// The address a redirect page links to, a plain-http address upgraded to https.
+// The address a redirect page links to, a plain-http address upgraded to https; empty when the
+// link is not an absolute http or https address.
 QString redirectLink(const QString& head);
 
 } // namespace ApplicationXml

@@ -274,7 +274,8 @@ protected:
     QString dataDir;
     QString downloadBaseUrl;
     bool appXmlDownloading = false;
-    QNetworkAccessManager networkManager;
+    QNetworkAccessManager* networkManager = nullptr; // made on first use, owned by the window
+    bool updateWarningShown = false;                  // a newer version is announced once
     QNetworkReply* appXmlReply = nullptr;
     QFile* appXmlFile = nullptr;
     QString appXmlText;

@@ -4,6 +4,7 @@
 #include "ui_mainui.h"
 
 #include "appcast.h"
+#include "smalldownload.h"
 #include "constants.h"
 #include "applicationxml.h"
 #include "dialogs.h"
@@ -18,6 +19,19 @@
 namespace {
 // A captive portal or a moved server answers with a page that links on; follow a few of them.
 const int maxRedirectPages = 3;
+
+// Both checks, the application XML and the appcast feed, can find the same release: the user is
+// told once.
+void warnNewerVersion(QWidget* parent, bool& alreadyShown)
+{
+    if (alreadyShown)
+        return;
+    alreadyShown = true;
+    Dialogs::warning(parent, QStringLiteral("Update Available"),
+                     QStringLiteral("Newer version of Velmo Plexa-T exists!\nPlease download it from ")
+                         + Endpoints::productPageBaseUrl() + QStringLiteral("/plexat/"),
+                     QMessageBox::Ok, QMessageBox::NoButton);
+}
 } // namespace
 
 void MainWindow::getApplicationXML()
@@ -40,7 +54,13 @@ void MainWindow::getApplicationXML()
 
 void MainWindow::startApplicationXmlGet(const QUrl& url)
 {
-    appXmlReply = networkManager.get(QNetworkRequest(url));
+    // Made here rather than with the window: building it costs start-up time before the first paint.
+    if (!networkManager)
+        networkManager = new QNetworkAccessManager(this);
+    QNetworkRequest request(url);
+    Platform::SmallDownload::limitRequest(request);
+    appXmlReply = networkManager->get(request);
+    Platform::SmallDownload::watch(appXmlReply);
     connect(appXmlReply, SIGNAL(readyRead()), this, SLOT(slot_http_readyRead3()));
     connect(appXmlReply, SIGNAL(finished()), this, SLOT(slot_http_finished3()));
     connect(appXmlReply, SIGNAL(error(QNetworkReply::NetworkError)), this,
@@ -50,6 +70,9 @@ void MainWindow::startApplicationXmlGet(const QUrl& url)
 void MainWindow::slot_http_readyRead3()
 {
     if (!appXmlReply)
+        return;
+    // A reply past the limit is aborted here; its error and finished slots have then run.
+    if (Platform::SmallDownload::abortIfTooLarge(appXmlReply, appXmlFile ? appXmlFile->pos() : 0))
         return;
     const QByteArray data = appXmlReply->readAll();
     qDebug() << "httpReadyRead33" << data.size() << "bytes";
@@ -61,6 +84,9 @@ void MainWindow::slot_http_networkError3(QNetworkReply::NetworkError ne)
 {
     // The reply's finished() follows and releases it; compare the last good copy now.
     qDebug() << "Application XML network error" << ne;
+    // Whatever part of the file came is of no use, and must not be read in place of a last good copy.
+    if (appXmlFile)
+        appXmlFile->resize(0);
     if (appXmlDownloading) {
         appXmlDownloading = false;
         loadApplicationXML();
@@ -127,6 +153,13 @@ void MainWindow::slot_http_finished3()
             loadApplicationXML();
             return;
         }
+        const QString link = ApplicationXml::redirectLink(head);
+        if (link.isEmpty()) {
+            qDebug() << "The redirect page links to no web address; keeping the last good copy.";
+            appXmlDownloading = false;
+            loadApplicationXML();
+            return;
+        }
         appXmlFile = new QFile(path);
         if (!appXmlFile->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
             delete appXmlFile;
@@ -135,7 +168,6 @@ void MainWindow::slot_http_finished3()
             loadApplicationXML();
             return;
         }
-        const QString link = ApplicationXml::redirectLink(head);
         qDebug() << "333redirect to -" + link + "-";
         startApplicationXmlGet(QUrl(link));
         return;
@@ -174,12 +206,8 @@ void MainWindow::loadApplicationXML()
         return;
     appXmlText = QString::fromUtf8(content).remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
 
-    if (!ApplicationXml::isNewer(ApplicationXml::offeredVersion(appXmlText), versionMajor, versionMinor, versionPatch))
-        return;
-    Dialogs::warning(ui->centralFrame, QStringLiteral("Update Available"),
-                     QStringLiteral("Newer version of Velmo Plexa-T exists!\nPlease download it from ")
-                         + Endpoints::productPageBaseUrl() + QStringLiteral("/plexat/"),
-                     QMessageBox::Ok, QMessageBox::NoButton);
+    if (ApplicationXml::isNewer(ApplicationXml::offeredVersion(appXmlText), versionMajor, versionMinor, versionPatch))
+        warnNewerVersion(ui->centralFrame, updateWarningShown);
 }
 
 void MainWindow::initWinSparkle(QString version)
@@ -188,5 +216,8 @@ void MainWindow::initWinSparkle(QString version)
     Platform::Appcast* appcast = Platform::Appcast::instance();
     appcast->setAppcastUrl(Endpoints::appcastUrl());
     appcast->setAppDetails(QStringLiteral("Velmo"), QStringLiteral("Velmo Plexa-T"), version);
+    // Queued: the warning box runs its own event loop, which must not start inside the feed's reply.
+    connect(appcast, &Platform::Appcast::updateAvailable, this,
+            [this] { warnNewerVersion(ui->centralFrame, updateWarningShown); }, Qt::QueuedConnection);
     appcast->checkUpdateWithoutUi();
 }

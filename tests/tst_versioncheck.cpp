@@ -1,6 +1,7 @@
 // The start-up check for a newer version: the application XML rules and the download against a
 // real HTTP server on this machine.
 #include "plexatest.h"
+#include "appcast.h"
 #include "applicationxml.h"
 #include "endpoints.h"
 #include "httppeer.h"
@@ -8,9 +9,12 @@
 #include "recordingcontrollers.h"
 #include "resources.h"
 #include "scripteddialogs.h"
+#include "smalldownload.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
+#include <sys/stat.h>
 
 class VersionWindow : public MainWin
 {
@@ -40,6 +44,49 @@ private:
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(content);
+    }
+
+    static QString okCopyPath() { return dataDir() + QStringLiteral("/VelmoPlexa-T-OK.xml"); }
+    static QString targetPath() { return dataDir() + QStringLiteral("/VelmoPlexa-T.xml"); }
+    static int updateWarnings(const ScriptedDialogs& dialogs)
+    {
+        int n = 0;
+        for (const ScriptedDialogs::Shown& shown : dialogs.shown())
+            n += shown.title == QLatin1String("Update Available");
+        return n;
+    }
+
+    // What one start-up check left behind.
+    struct Outcome {
+        QByteArray okCopy;
+        QByteArray target;
+        int warnings = 0;
+        bool startupCheck = false;
+    };
+
+    // Starts a window against `serverUrl` with a last good copy naming 2.8.7, waits until both the
+    // application XML download and the appcast check have ended, and reports.
+    static void runCheck(const QString& serverUrl, Outcome& outcome)
+    {
+        writeFile(okCopyPath(), appXml("2.8.7"));
+        // Consent already refused, so no question interleaves with the check.
+        writeFile(dataDir() + QStringLiteral("/VelmoPlexa-T-Stat.xml"),
+                  "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE Info>\n<data>\n <accepted>false</accepted>\n</data>\n");
+        Endpoints::setServer(serverUrl);
+        ScriptedDialogs dialogs;
+        ScriptedDialogs::Scope scope(dialogs);
+        QSignalSpy appcastDone(Platform::Appcast::instance(), &Platform::Appcast::checkFinished);
+        {
+            RecordingControllerFactory factory;
+            VersionWindow window(&factory);
+            Endpoints::setServer(QString());
+            QTRY_VERIFY_WITH_TIMEOUT(!window.appXmlDownloading && !appcastDone.isEmpty(), 20000);
+            QTest::qWait(50); // the queued announcement, if any
+            outcome.warnings = updateWarnings(dialogs);
+            outcome.startupCheck = factory.log.contains(QStringLiteral("UpdateTabControl::startupUpdatesCheck()"));
+        }
+        outcome.okCopy = readFile(okCopyPath());
+        outcome.target = readFile(targetPath());
     }
 
 private slots:
@@ -82,6 +129,11 @@ private slots:
         QTest::newRow("no closing quote") << frame + "<a href=\"http://m.example/y" << true << "https://m.example/y";
         QTest::newRow("link without frame is the file") << QString("<a href=\"http://m.example/\"></html>") << false
                                                         << "https://m.example/";
+        // Only web addresses are followed: a local file or device would be read into the download.
+        QTest::newRow("local file") << "<a href=\"file:///etc/passwd\">" + frame << true << QString();
+        QTest::newRow("ftp") << "<a href=\"ftp://m.example/x.xml\">" + frame << true << QString();
+        QTest::newRow("relative") << "<a href=\"/Download/x.xml\">" + frame << true << QString();
+        QTest::newRow("no host") << "<a href=\"http:///x.xml\">" + frame << true << QString();
     }
     void redirect()
     {
@@ -109,6 +161,9 @@ private slots:
                                              << false << false;
         QTest::newRow("xml without version") << QByteArray("<Velmo><VelmoPlexaT/></Velmo>") << true << false << false
                                              << false;
+        // What a download cut off after the version gives: only a body that parses whole is kept.
+        QTest::newRow("cut-off xml") << QByteArray("<Products><VelmoPlexaT version=\"9.9.9\"><unclosed></Products")
+                                     << true << false << false << false;
     }
     void download()
     {
@@ -118,34 +173,89 @@ private slots:
         QFETCH(bool, warned);
         QFETCH(bool, startupCheck);
 
-        const QByteArray previous = appXml("2.8.7");
-        writeFile(dataDir() + QStringLiteral("/VelmoPlexa-T-OK.xml"), previous);
-        // Consent already refused, so no question interleaves with the check.
-        writeFile(dataDir() + QStringLiteral("/VelmoPlexa-T-Stat.xml"),
-                  "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE Info>\n<data>\n <accepted>false</accepted>\n</data>\n");
-
         HttpPeer server;
         if (serverUp) {
             QVERIFY(server.start());
-            Endpoints::setServer(server.url());
             if (!served.isEmpty())
                 server.putFile(QStringLiteral("Download/VelmoPlexa-T.xml"), served);
-        } else {
-            Endpoints::setServer(QStringLiteral("http://127.0.0.1:9"));
         }
+        Outcome outcome;
+        runCheck(serverUp ? server.url() : QStringLiteral("http://127.0.0.1:9"), outcome);
+        QVERIFY(!QTest::currentTestFailed());
+        QCOMPARE(outcome.okCopy, okCopyReplaced ? served : appXml("2.8.7"));
+        QCOMPARE(outcome.warnings, warned ? 1 : 0);
+        QCOMPARE(outcome.startupCheck, startupCheck);
+    }
 
-        ScriptedDialogs dialogs;
-        ScriptedDialogs::Scope scope(dialogs);
-        RecordingControllerFactory factory;
-        VersionWindow window(&factory);
-        QTRY_VERIFY_WITH_TIMEOUT(!window.appXmlDownloading, 20000);
-        QTest::qWait(50);
-        Endpoints::setServer(QString());
+    // Servers that answer too much, too slowly or not at all, and redirect pages that lead off the
+    // web: the check ends by itself, the last good copy stays and nothing of the answer is kept.
+    void hostileServer_data()
+    {
+        QTest::addColumn<int>("how"); // an HttpPeer::Hostile, or -1 for a redirect page to `link`
+        QTest::addColumn<QString>("link");
+        QTest::newRow("huge reply") << int(HttpPeer::Hostile::Huge) << QString();
+        QTest::newRow("trickling reply") << int(HttpPeer::Hostile::Trickle) << QString();
+        QTest::newRow("no reply") << int(HttpPeer::Hostile::Silent) << QString();
+        QTest::newRow("redirect to a local file") << -1 << "file://%1/newer.xml";
+        QTest::newRow("redirect to a FIFO") << -1 << "file://%1/fifo";
+        QTest::newRow("redirect to a relative path") << -1 << "/Download/newer.xml";
+    }
+    void hostileServer()
+    {
+        QFETCH(int, how);
+        QFETCH(QString, link);
+        QTemporaryDir local;
+        writeFile(local.filePath(QStringLiteral("newer.xml")), appXml("9.9.9"));
+        QCOMPARE(mkfifo(QFile::encodeName(local.filePath(QStringLiteral("fifo"))).constData(), 0600), 0);
 
-        const QByteArray okCopy = readFile(dataDir() + QStringLiteral("/VelmoPlexa-T-OK.xml"));
-        QCOMPARE(okCopy, okCopyReplaced ? served : previous);
-        QCOMPARE(dialogs.wasShown(QStringLiteral("Newer version of Velmo Plexa-T exists!")), warned);
-        QCOMPARE(factory.log.contains(QStringLiteral("UpdateTabControl::startupUpdatesCheck()")), startupCheck);
+        HttpPeer server;
+        QVERIFY(server.start());
+        if (how >= 0) {
+            server.serveHostile(QStringLiteral("Download/VelmoPlexa-T.xml"), HttpPeer::Hostile(how), appXml("9.9.9"));
+        } else {
+            server.putFile(QStringLiteral("Download/newer.xml"), appXml("9.9.9"));
+            server.putFile(QStringLiteral("Download/VelmoPlexa-T.xml"),
+                           "<html><frameset><frame src=\"x\"></frameset><a href=\"" + link.arg(local.path()).toUtf8()
+                               + "\">moved</a></html>");
+        }
+        Outcome outcome;
+        runCheck(server.url(), outcome);
+        QVERIFY(!QTest::currentTestFailed());
+        QCOMPARE(outcome.okCopy, appXml("2.8.7"));
+        QCOMPARE(outcome.warnings, 0);
+        QVERIFY(!outcome.startupCheck);
+        QVERIFY2(!outcome.target.contains("9.9.9") && outcome.target.size() <= Platform::SmallDownload::MaxBytes,
+                 QByteArray::number(outcome.target.size()).constData());
+    }
+
+    // A newer release in the appcast feed is announced like one in the application XML, and a release
+    // both name is announced once.
+    void appcastAnnounces_data()
+    {
+        QTest::addColumn<QByteArray>("xmlVersion");
+        QTest::addColumn<QByteArray>("feedVersion");
+        QTest::addColumn<int>("warnings");
+        QTest::newRow("feed newer") << QByteArray("2.8.7") << QByteArray("2.9.0") << 1;
+        QTest::newRow("both newer") << QByteArray("2.9.0") << QByteArray("2.9.0") << 1;
+        QTest::newRow("neither newer") << QByteArray("2.8.7") << QByteArray("2.8.7") << 0;
+    }
+    void appcastAnnounces()
+    {
+        QFETCH(QByteArray, xmlVersion);
+        QFETCH(QByteArray, feedVersion);
+        QFETCH(int, warnings);
+        HttpPeer server;
+        QVERIFY(server.start());
+        server.putFile(QStringLiteral("Download/VelmoPlexa-T.xml"), appXml(xmlVersion));
+        server.putFile(QStringLiteral("Download/PlexaT/appcast.xml"),
+                       "<?xml version=\"1.0\"?><rss version=\"2.0\" "
+                       "xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\"><channel><item>"
+                       "<enclosure url=\"x\" sparkle:version=\""
+                           + feedVersion + "\"/></item></channel></rss>");
+        Outcome outcome;
+        runCheck(server.url(), outcome);
+        QVERIFY(!QTest::currentTestFailed());
+        QCOMPARE(outcome.warnings, warnings);
     }
 
     // A redirect page is followed; its target replaces the last good copy.
@@ -159,16 +269,11 @@ private slots:
                        "<html><frameset><frame src=\"x\"></frameset><a href=\"" + server.url().toUtf8()
                            + "/Download/real.xml\">moved</a></html>");
         server.putFile(QStringLiteral("Download/real.xml"), appXml("9.9.9"));
-        writeFile(dataDir() + QStringLiteral("/VelmoPlexa-T-OK.xml"), appXml("2.8.7"));
-        Endpoints::setServer(server.url());
-        ScriptedDialogs dialogs;
-        ScriptedDialogs::Scope scope(dialogs);
-        RecordingControllerFactory factory;
-        VersionWindow window(&factory);
-        QTRY_VERIFY_WITH_TIMEOUT(!window.appXmlDownloading, 20000);
-        Endpoints::setServer(QString());
-        QCOMPARE(readFile(dataDir() + QStringLiteral("/VelmoPlexa-T-OK.xml")), appXml("2.8.7"));
-        QVERIFY(!dialogs.wasShown(QStringLiteral("Newer version")));
+        Outcome outcome;
+        runCheck(server.url(), outcome);
+        QVERIFY(!QTest::currentTestFailed());
+        QCOMPARE(outcome.okCopy, appXml("2.8.7"));
+        QCOMPARE(outcome.warnings, 0);
     }
 };
 
