@@ -7,6 +7,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QStringList>
+#include <QTimer>
 
 namespace Platform {
 
@@ -50,6 +51,13 @@ void Appcast::checkUpdateWithoutUi()
         emit checkFinished(false);
         return;
     }
+    // The request goes out once the event loop runs: the network stack's first use would otherwise
+    // hold up whatever called, at start-up the main window's first paint.
+    QTimer::singleShot(0, this, [this, url] { fetch(url); });
+}
+
+void Appcast::fetch(const QUrl& url)
+{
     if (!m_network)
         m_network = new QNetworkAccessManager(this);
     QNetworkRequest request(url);

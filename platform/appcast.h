@@ -6,6 +6,7 @@
 
 class QNetworkAccessManager;
 class QNetworkReply;
+class QUrl;
 
 namespace Platform {
 
@@ -37,6 +38,7 @@ signals:
 
 private:
     explicit Appcast(QObject* parent = nullptr);
+    void fetch(const QUrl& url);
     void finished(QNetworkReply* reply);
 
     QNetworkAccessManager* m_network = nullptr;

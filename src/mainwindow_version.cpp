@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
+#include <QTimer>
 
 namespace {
 // A captive portal or a moved server answers with a page that links on; follow a few of them.
@@ -49,7 +50,12 @@ void MainWindow::getApplicationXML()
     }
     const QUrl url(downloadBaseUrl + APPLICATION_XML_FILE);
     qDebug() << "plexat XML file opened." << url.toString();
-    startApplicationXmlGet(url);
+    // The request goes out once the event loop runs: the network stack's first use (the manager,
+    // its plugins, the HTTP thread) would otherwise come before the window's first paint.
+    QTimer::singleShot(0, this, [this, url] {
+        if (appXmlDownloading && appXmlFile && !appXmlReply)
+            startApplicationXmlGet(url);
+    });
 }
 
 void MainWindow::startApplicationXmlGet(const QUrl& url)
