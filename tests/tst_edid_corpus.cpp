@@ -22,7 +22,6 @@
 #include "ediddecodeparse.h"
 #include "ediddecoder.h"
 #include "plexatest.h"
-#include "resources.h"
 
 #include <QDir>
 #include <QElapsedTimer>

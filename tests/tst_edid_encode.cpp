@@ -10,7 +10,6 @@
 #include "edidfile.h"
 #include "edidrules.h"
 #include "plexatest.h"
-#include "resources.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -159,7 +158,6 @@ private:
 
 void TestEdidEncode::initTestCase()
 {
-    initPlexaResources();
     QVERIFY(loadTimingCatalogue(QStringLiteral(":/catalogues/timings.xml"), &m_timings));
     QVERIFY(loadAudioCatalogue(QStringLiteral(":/catalogues/audio.xml"), &m_audio));
     m_context.timings = &m_timings;

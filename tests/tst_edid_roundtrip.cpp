@@ -18,7 +18,6 @@
 #include "ediddecoder.h"
 #include "edidencoder.h"
 #include "plexatest.h"
-#include "resources.h"
 
 #include <QDir>
 #include <QRegularExpression>

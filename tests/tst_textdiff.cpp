@@ -8,7 +8,6 @@
 #include "edidbuilder.h"
 #include "edidcorpus.h"
 #include "ediddecoder.h"
-#include "resources.h"
 #include "textdiff.h"
 
 #include <QDir>

@@ -14,9 +14,15 @@
 #include <cmath>
 
 // The library is static: its resources are only linked in when something refers to them.
-static void initCatalogueResources()
+static void registerCatalogueResources()
 {
     Q_INIT_RESOURCE(catalogues);
+}
+
+static void initCatalogueResources()
+{
+    static const bool done = (registerCatalogueResources(), true);
+    Q_UNUSED(done);
 }
 
 namespace {
@@ -227,6 +233,7 @@ QString CatalogueFiles::path(const QString& fileName)
 
 bool CatalogueFiles::readDocument(const QString& path, QDomDocument* document, QString* error)
 {
+    initCatalogueResources(); // the shipped copies may be read straight from ":/catalogues/"
     // Only a regular file of a sensible size: a FIFO or device here would block the start-up.
     const RegularFileRead file = readRegularFile(path, MaxPerUserXmlBytes);
     if (!file.ok()) {

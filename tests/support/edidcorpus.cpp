@@ -1,10 +1,8 @@
 #include "edidcorpus.h"
 #include "plexatest.h"
-#include "resources.h"
 
 CatalogueContext::CatalogueContext()
 {
-    initPlexaResources();
     timingsLoaded = loadTimingCatalogue(QStringLiteral(":/catalogues/timings.xml"), &timings);
     audioLoaded = loadAudioCatalogue(QStringLiteral(":/catalogues/audio.xml"), &audio);
     context.timings = &timings;

@@ -1,7 +1,14 @@
 #ifndef PLEXATEST_H
 #define PLEXATEST_H
 
+// Tests of widget-free code define PLEXA_TEST_CORE and run without a GUI application.
+#ifdef PLEXA_TEST_CORE
+#include <QCoreApplication>
+#define PLEXA_TEST_APPLICATION QCoreApplication
+#else
 #include <QApplication>
+#define PLEXA_TEST_APPLICATION QApplication
+#endif
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -24,7 +31,7 @@ QByteArray readFile(const QString& path);
     int main(int argc, char* argv[])                        \
     {                                                       \
         PlexaTest::prepareEnvironment();                    \
-        QApplication app(argc, argv);                       \
+        PLEXA_TEST_APPLICATION app(argc, argv);             \
         app.setAttribute(Qt::AA_Use96Dpi, true);            \
         TestObject tc;                                      \
         QTEST_SET_MAIN_SOURCE_PATH                          \

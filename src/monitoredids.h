@@ -9,7 +9,7 @@
 
 // The EDIDs of the monitors attached to the PC. On Linux the kernel publishes them: every
 // connector folder card<N>-<connector> under the DRM class folder has a "status" file and an
-// "edid" file.
+// "edid" file (read by Platform::connectedDrmConnectors).
 //
 // Lists every connector whose status is "connected" and whose edid file holds an EDID (not
 // empty, and accepted by edidInputError), in a stable order: by card number, then by connector

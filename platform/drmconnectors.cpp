@@ -1,7 +1,5 @@
-#include "monitoredids.h"
+#include "drmconnectors.h"
 
-#include "ediddecoder.h"
-#include "edidfile.h"
 #include "regularfile.h"
 
 #include <QDir>
@@ -56,43 +54,27 @@ bool connectorLess(const QString& a, const QString& b)
 
 } // namespace
 
-QString edidMonitorName(const QByteArray& edid)
-{
-    QString name;
-    for (int p = 54; p <= 108 && p + 18 <= edid.size(); p += 18) {
-        if (edid.at(p) == 0 && edid.at(p + 1) == 0 && edid.at(p + 2) == 0 && quint8(edid.at(p + 3)) == 0xFC)
-            name += QString::fromLatin1(edid.constData() + p + 5, 13);
-    }
-    return name;
-}
+namespace Platform {
 
-QList<EdidEntry> connectedMonitorEdids(const QString& drmRoot)
+QList<DrmConnector> connectedDrmConnectors(const QString& drmRoot, qint64 edidLimit)
 {
     static const QRegularExpression connectorName(QStringLiteral("^card\\d+-.+$"));
     const QDir root(drmRoot);
-    QStringList connectors;
+    QStringList names;
     for (const QString& name : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         if (connectorName.match(name).hasMatch())
-            connectors << name;
+            names << name;
     }
-    std::sort(connectors.begin(), connectors.end(), connectorLess);
+    std::sort(names.begin(), names.end(), connectorLess);
 
-    QList<EdidEntry> result;
-    int unnamed = 0;
-    for (const QString& connector : connectors) {
-        const QString folder = root.filePath(connector);
-        const QByteArray status = readSmallFile(folder + QStringLiteral("/status"), 64).trimmed();
-        if (status != "connected")
+    QList<DrmConnector> result;
+    for (const QString& name : names) {
+        const QString folder = root.filePath(name);
+        if (readSmallFile(folder + QStringLiteral("/status"), 64).trimmed() != "connected")
             continue;
-        const QByteArray edid = readSmallFile(folder + QStringLiteral("/edid"), MaxEdidBytes);
-        if (edid.isEmpty() || !edidInputError(edid).isEmpty())
-            continue;
-        EdidEntry entry;
-        entry.name = edidMonitorName(edid);
-        if (entry.name.trimmed().isEmpty())
-            entry.name = QStringLiteral("Default Monitor %1").arg(++unnamed);
-        entry.edid = edid;
-        result.append(entry);
+        result.append({name, readSmallFile(folder + QStringLiteral("/edid"), edidLimit)});
     }
     return result;
 }
+
+} // namespace Platform
