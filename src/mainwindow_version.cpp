@@ -4,6 +4,7 @@
 #include "ui_mainui.h"
 
 #include "appcast.h"
+#include "regularfile.h"
 #include "smalldownload.h"
 #include "constants.h"
 #include "applicationxml.h"
@@ -136,14 +137,14 @@ void MainWindow::slot_http_finished3()
         return;
 
     const QString path = dataDir + QDir::separator() + APPLICATION_XML_FILE;
-    QFile downloaded(path);
-    if (!downloaded.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    const RegularFileRead downloaded = readRegularFile(path, Platform::SmallDownload::MaxBytes);
+    if (!downloaded.ok()) {
+        qDebug() << "Cannot read the downloaded application XML:" << downloaded.error;
         appXmlDownloading = false;
         loadApplicationXML();
         return;
     }
-    const QByteArray body = downloaded.readAll();
-    downloaded.close();
+    const QByteArray body = downloaded.bytes;
 
     // Only the head of the body is looked at for a redirect page.
     QString head;
@@ -200,16 +201,15 @@ void MainWindow::slot_http_finished3()
 
 void MainWindow::loadApplicationXML()
 {
-    QFile file(dataDir + QDir::separator() + APPLICATION_XML_OK_FILE);
-    if (file.size() == 0 || !file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        file.setFileName(dataDir + QDir::separator() + APPLICATION_XML_FILE);
-        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-            return;
-    }
-    const QByteArray content = file.readAll();
-    file.close();
-    if (content.isEmpty())
+    // Either copy may have been replaced by anything (a FIFO, a huge file): read only a regular
+    // file no larger than a download may be.
+    RegularFileRead file = readRegularFile(dataDir + QDir::separator() + APPLICATION_XML_OK_FILE,
+                                           Platform::SmallDownload::MaxBytes);
+    if (!file.ok() || file.bytes.isEmpty())
+        file = readRegularFile(dataDir + QDir::separator() + APPLICATION_XML_FILE, Platform::SmallDownload::MaxBytes);
+    if (!file.ok() || file.bytes.isEmpty())
         return;
+    const QByteArray& content = file.bytes;
     appXmlText = QString::fromUtf8(content).remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
 
     if (ApplicationXml::isNewer(ApplicationXml::offeredVersion(appXmlText), versionMajor, versionMinor, versionPatch))

@@ -13,8 +13,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QThread>
+
+#include <atomic>
+#include <thread>
+
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 class VersionWindow : public MainWin
 {
@@ -256,6 +264,65 @@ private slots:
         runCheck(server.url(), outcome);
         QVERIFY(!QTest::currentTestFailed());
         QCOMPARE(outcome.warnings, warnings);
+    }
+
+    // The last good copy is read whenever the download fails. Something else at its path (a FIFO
+    // would block the window for ever, a huge file would be taken into memory whole and its version
+    // believed) is passed over.
+    void lastGoodCopyNotRegular_data()
+    {
+        QTest::addColumn<bool>("fifo");
+        QTest::newRow("FIFO") << true;
+        QTest::newRow("huge file") << false;
+    }
+    void lastGoodCopyNotRegular()
+    {
+        QFETCH(bool, fifo);
+        QDir().mkpath(dataDir());
+        QFile::remove(okCopyPath());
+        if (fifo) {
+            QCOMPARE(mkfifo(QFile::encodeName(okCopyPath()).constData(), 0600), 0);
+        } else {
+            writeFile(okCopyPath(), appXml("9.9.9"));
+            QVERIFY(QFile::resize(okCopyPath(), qint64(1) << 30)); // sparse: takes no disk
+        }
+        writeFile(dataDir() + QStringLiteral("/VelmoPlexa-T-Stat.xml"),
+                  "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE Info>\n<data>\n <accepted>false</accepted>\n</data>\n");
+
+        // A read that waits on the FIFO is released after a while, and the test then fails.
+        std::atomic<bool> finished{false}, released{false};
+        const QByteArray fifoPath = QFile::encodeName(okCopyPath());
+        std::thread watchdog([&] {
+            QElapsedTimer waited;
+            waited.start();
+            while (!finished && waited.elapsed() < 10000)
+                QThread::msleep(20);
+            if (!finished && fifo) {
+                released = true;
+                const int fd = ::open(fifoPath.constData(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0)
+                    ::close(fd);
+            }
+        });
+        int warnings = 0;
+        {
+            Endpoints::setServer(QStringLiteral("http://127.0.0.1:9"));
+            ScriptedDialogs dialogs;
+            ScriptedDialogs::Scope scope(dialogs);
+            QSignalSpy appcastDone(Platform::Appcast::instance(), &Platform::Appcast::checkFinished);
+            RecordingControllerFactory factory;
+            VersionWindow window(&factory);
+            Endpoints::setServer(QString());
+            QTRY_VERIFY_WITH_TIMEOUT(!window.appXmlDownloading && !appcastDone.isEmpty(), 20000);
+            QTest::qWait(50);
+            warnings = updateWarnings(dialogs);
+        }
+        finished = true;
+        watchdog.join();
+        QVERIFY2(!released, "the window waited on the FIFO");
+        QCOMPARE(warnings, 0);
+        QCOMPARE(QFileInfo(okCopyPath()).isFile(), !fifo); // left as it was
+        QFile::remove(okCopyPath());
     }
 
     // A redirect page is followed; its target replaces the last good copy.
