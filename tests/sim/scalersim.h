@@ -1,0 +1,104 @@
+#ifndef SCALERSIM_H
+#define SCALERSIM_H
+
+#include "simdevice.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+// One generic video scaler on a USB serial port (a pty here).
+//
+// Running its firmware it takes text lines ending in "\r" at 19200 baud and answers each with
+// text lines ending in "\r\n" and the prompt ">". A setting is answered "<NAME> IS <value>", a
+// rejected command with a text containing "wrong". Its settings live in a table keyed by the
+// command noun ("OUTPUT_RES", "CONTRAST", "COLOR_BALANCE 1", "EDID_MODE 0", ...); the table holds
+// each value as the unit reports it ("1920x1080 RB", "ON", "15 SECONDS"), and "#SET_<noun> v"
+// turns the program's value (a list position, a number, 0/1) into that form first.
+//
+// In its boot loader it takes binary packets at 115200 baud (length, 8-bit sum, command, data),
+// acknowledges each well-formed one with 00 CC, answers "get status" with a success status and
+// ignores text commands.
+class ScalerSim : public SimDevice
+{
+public:
+    // The three models; the numbers are the program's device types.
+    enum class Model { Sdi = 4, Dvi = 5, Hdmi = 6 };
+    static constexpr qint32 CommandRate = 19200;
+    static constexpr qint32 BootLoaderRate = 115200;
+
+    // What one accepted "#SET_" line did.
+    struct SetRecord {
+        QString key;      // table key: the noun, with the channel or input for the indexed ones
+        QString argument; // the program's value as sent
+        QString value;    // what the table holds now
+    };
+
+    explicit ScalerSim(Model model = Model::Sdi);
+    ~ScalerSim() override;
+
+    Model model() const { return m_model; }
+    // The display name the program gives the model ("HDMI/VGA to 3GSDI Scaler", ...).
+    static QString modelName(Model model);
+    // The port identity a unit of this model shows: its description starts with the model code.
+    static SerialPortEntry portIdentity(Model model);
+    // startPty() with the model's identity (or the given one).
+    bool start();
+    bool start(const SerialPortEntry& identity);
+
+    // Settings table.
+    QString setting(const QString& key) const;
+    void setSetting(const QString& key, const QString& value);
+    QMap<QString, QString> settings() const;
+    void resetSettings(); // the factory defaults of the model
+    QList<SetRecord> sets() const;
+    void clearSets();
+
+    // Echo every received line (with its "\r") before the answer. Off by default.
+    void setEcho(bool echo);
+
+    // Boot loader: switches the unit to packets at 115200 baud; leaveBootLoader() (or a reset
+    // packet) returns it to its firmware at 19200.
+    void enterBootLoader();
+    void leaveBootLoader();
+    bool inBootLoader() const;
+    // Each well-formed packet the boot loader took (length byte first).
+    QList<QByteArray> bootLoaderPackets() const;
+
+protected:
+    bool handleLine(const QByteArray& line) override;
+    void handleBytes(const QByteArray& data) override;
+
+private:
+    struct Entry;
+    static const QList<Entry>& entries();
+    static const Entry* entryFor(const QString& noun);
+    QStringList choices(const Entry& entry) const;
+    QString format(const Entry& entry, const QString& argument, bool* ok) const;
+    QString reportLine(const QString& key) const;
+    QString currentInput() const;
+    QByteArray answer(const QStringList& lines) const;
+    QByteArray answerGet(const QString& noun, const QStringList& args) const;
+    QByteArray answerSet(const QString& noun, const QStringList& args);
+    QStringList videoOutputLines() const;
+    QStringList pictureLines() const;
+    QStringList videoSettingsLines() const;
+    void bootLoaderBytes(const QByteArray& data);
+    QMap<QString, QString> defaults() const;
+
+    const Model m_model;
+    // Simulator thread only (read from the test through runOnSimThread()).
+    QMap<QString, QString> m_settings;
+    QList<SetRecord> m_sets;
+    bool m_echo = false;
+    bool m_bootLoader = false;
+    QByteArray m_packetBuffer;
+    QElapsedTimer m_lastBytes;
+    static constexpr int PacketGapMs = 500;
+    QList<QByteArray> m_packets;
+};
+
+#endif // SCALERSIM_H

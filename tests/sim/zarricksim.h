@@ -1,0 +1,85 @@
+#ifndef ZARRICKSIM_H
+#define ZARRICKSIM_H
+
+#include "simdevice.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QString>
+
+// A Zarrick (four HDMI inputs, an EDID mode and an EDID lock per input) or a Cavrosh unit (one
+// EDID mode and one lock; its external EDID comes from one of four HDMI outputs) on a loopback TCP
+// listener (start(), then tcpPort()).
+//
+// It takes lines ending in "\n\r" and answers with words separated by single blanks, ending in
+// "\n\r" and the prompt ">":
+//
+//   Zarrick                                  Cavrosh
+//   "#GET_FIRMWARE_VERSION"                  "#GET_FIRMWARE_VERSION"
+//     "FIRMWARE VERSION IS <v>"                "CAVROSH FIRMWARE VERSION IS <v>"
+//   "#GET_EDID_MODE <in>"                    "#GET_EDID_MODE"
+//     "INPUT <in> EDID_MODE <m>"               "EDID_MODE IS <m>"
+//   "#SET_EDID_MODE <in> <m>"  (m 1..4)      "#SET_EDID_MODE <m>"  (m 1..8)
+//     "INPUT <in> EDID_MODE SET <m>"           "EDID_MODE SET TO <m>"
+//   "#GET_EDID_LOCK <in>"                    "#GET_EDID_LOCK"
+//     "INPUT <in> EDID_LOCK <0|1>"             "EDID_LOCK IS <0|1>"
+//   "#SET_EDID_LOCK <in> <0|1>"              "#SET_EDID_LOCK <0|1>"
+//     "INPUT <in> EDID_LOCK SET <0|1>"         "EDID_LOCK SET TO <0|1>"
+//   "#GET_INTERNAL_EDID <n>", "#GET_EXTERNAL_EDID" / "#GET_EXTERNAL_EDID <out>",
+//   "#GET_CUSTOM_EDID <in>" / "#GET_CUSTOM_EDID": the EDID as one upper-case hexadecimal word
+//     (longer than one TCP segment is worth: split it with SimRule::chunked() to test the reader);
+//     "NO USER" for a custom EDID that is not stored.
+// A rejected command is answered "WRONG_COMMAND" or "WRONG_PARAMETER" (one word).
+class ZarrickSim : public SimDevice
+{
+public:
+    enum class Model { Zarrick, Cavrosh };
+
+    explicit ZarrickSim(Model model = Model::Zarrick);
+    ~ZarrickSim() override;
+
+    Model model() const { return m_model; }
+    static QString modelName(Model model); // "Zarrick", "Cavrosh"
+    bool start(quint16 port = 0);          // startTcp()
+
+    // Inputs count from 1; the Cavrosh has only input 1.
+    int edidMode(int input = 1) const;
+    void setEdidMode(int input, int mode);
+    bool edidLocked(int input = 1) const;
+    void setEdidLocked(int input, bool locked);
+    QString firmwareVersion() const;
+    void setFirmwareVersion(const QString& version);
+    // EDIDs by slot: "INTERNAL <n>", "EXTERNAL" (Zarrick), "EXTERNAL <out>" (Cavrosh, 1..4),
+    // "CUSTOM <in>" (Zarrick), "CUSTOM" (Cavrosh); empty bytes remove one.
+    void setEdid(const QString& slot, const QByteArray& bytes);
+    QByteArray edid(const QString& slot) const;
+    // A 128-byte EDID block, the same for the same seed (header, serial number, checksum right).
+    static QByteArray sampleEdid(int seed);
+    // The unit's own answers leave in pieces: the first `sizes` bytes each, then the rest, with
+    // `gapMs` device milliseconds before every piece after the first (empty: in one piece). For
+    // one answer alone, or a cut-off one, use a rule (SimRule::chunked(), partial()).
+    void setReplySegments(const QList<int>& sizes, int gapMs);
+
+protected:
+    bool handleLine(const QByteArray& line) override;
+
+private:
+    QString respond(const QString& line);
+    QString respondZarrick(const QString& word, const QStringList& args);
+    QString respondCavrosh(const QString& word, const QStringList& args);
+    QString respondEdid(const QString& noun, const QStringList& args) const;
+    int modeCount() const { return m_model == Model::Zarrick ? 4 : 8; }
+    int inputCount() const { return m_model == Model::Zarrick ? 4 : 1; }
+
+    const Model m_model;
+    // Simulator thread only.
+    QMap<int, int> m_modes;  // by input
+    QMap<int, bool> m_locks; // by input
+    QString m_version = QStringLiteral("2.1.0");
+    QMap<QString, QByteArray> m_edids;
+    QList<int> m_segments;
+    int m_segmentGapMs = 0;
+};
+
+#endif // ZARRICKSIM_H
