@@ -857,6 +857,14 @@ void TestEdidEncode::rebuiltShowsTheSame_data()
         << withDtd1080().cea().dataBlock(2, {0x00, 0x10}).extendedBlock(0x0F, {0x01}).build();
     // An E-EDID 1.3 read as HDMI (a data block before the detailed timings) whose only block is
     // an empty video data block.
+    // Found by the fuzz target: an extension whose HDMI block is written anew, with no TMDS clock
+    // in the form; its rate byte of 0 must read back as no clock, not as 0 MHz.
+    QTest::newRow("new HDMI block without a TMDS clock")
+        << QByteArray::fromBase64(
+               "AP///////wBMLYhwRU1YQwMfAQOARih4KkOlrlJEsCYPUFS/74BxT4EAgcCBgJUAAGFQAGsOg+IAoKCgKVAIQDUAuokhAAAaAAAA"
+               "/QAwkB7WOwAKIN7fICAgAABA/ABMQzMyRzV4VAogICAgAAAA/wBINFpSMTAwMzA2CiAgAbcCBgUBVl4AoKCgKVAwIDUAugMMABAA"
+               "uDxn2F3EAXYwIDUAuokhAAAaWoeAoHA4TUAwIDUAuokhAAAaAjqAGHE4LUBYLEUAuokhAAAe9gAAAAAAAAAAAAAAAAAAAAAAAAAA"
+               "AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA==");
     QTest::newRow("HDMI EDID 1.3 without blocks to write")
         << EdidBuilder().set(19, {3}).set(20, {0x80}).cea().dataBlock(2, QByteArray()).build();
 }
@@ -880,6 +888,7 @@ void TestEdidEncode::rebuiltShowsTheSame()
     decodeEdid(r.bytes, m_context, &back);
     QCOMPARE(back.digitalInterface, s.digitalInterface);
     QCOMPARE(back.audioFormats, s.audioFormats);
+    QCOMPARE(back.maxTmdsClock, s.maxTmdsClock);
     auto rows = [](const EdidState& state) {
         QStringList l;
         for (const Timing& t : state.timings)

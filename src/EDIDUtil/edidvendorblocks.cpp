@@ -80,7 +80,9 @@ void EdidDecoder::parseHdmiVsdb(const Payload& p)
         return;
 
     const int tmds = p[6] * 5;
-    if (s) {
+    // A rate of 0 states no clock: the editor's field stays empty, as for a block without the
+    // byte, so a block written from an empty field reads back the same.
+    if (s && tmds > 0) {
         s->maxTmdsClockAuto = true;
         s->maxTmdsClock = QString::number(tmds);
     }
