@@ -8,21 +8,78 @@ class Ui_MainUI;
 
 #include <QByteArray>
 #include <QList>
+#include <QPalette>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
+class MyButtonGroup;
+struct ReplyRules;
+struct ReplyWait;
+class MyRangeEditor;
+class QButtonGroup;
+class QFile;
+class QLayout;
+class QPushButton;
+class QSerialPort;
+class QTcpSocket;
+class QTimer;
 class TimingPreset;
 
-// Controller of the generic scalers (serial) and of the scaler-driven extenders (serial or TCP).
-// Never shown: it is the receiver of its pages' connections and the parent of its links.
+// The last settings read back from a generic scaler, kept for the settings export. Each field is
+// named after its key in the settings file.
+struct ScalerRecord {
+    QString outputResolution;
+    qint16 outputLock = 0;
+    qint16 contrast = 0;
+    qint16 brightness = 0;
+    qint16 saturation = 0;
+    qint16 hue = 0;
+    qint16 sharpness = 0;
+    QString colorTemperature;
+    QString colorRange;
+    qint16 colorBalanceRed = 0;
+    qint16 colorBalanceGreen = 0;
+    qint16 colorBalanceBlue = 0;
+    QString edgeEnhancement;
+    qint16 underOverscan = 0;
+    QString aspectRatio;
+    bool horizontalMirror = false;
+    bool verticalMirror = false;
+    qint16 horizontalShift = 0;
+    qint16 verticalShift = 0;
+    qint16 phase = 0;
+    qint16 osdTimeout = 0;
+    qint16 edidMode = 0;
+    qint16 edidModeVGA = 0;
+    qint16 edidModeHDMI = 0;
+    bool displayNotify = false;
+    QString testPattern;
+    QString colorSpaces;
+    QString outputModes;
+};
+
+// Controller of the generic scalers (serial), the Jovaris/Norrith/Surrow extenders (serial) and
+// the EDID pages of the Zarrick and Cavrosh units (TCP). Never shown: it is the receiver of its
+// pages' connections and the parent of its links, timers and message boxes.
+//
+// The link is kept free for one exchange at a time by `availability` alone. The waits run the
+// event loop (delay()), so timers, other pages and user clicks may run in the middle of an
+// exchange; a lock held across such a wait would deadlock on that re-entry, so there is none.
 class Scaler : public QWidget
 {
     Q_OBJECT
 
 public:
+    // Link states held in `availability`.
+    enum Availability { UPLOADING = 1, AVAILABLE = 2, OCCUPIED = 3 };
+    // The unit families this controller drives, told apart by the product drop-down's text.
+    enum class Family { GenericScaler, Jovaris, Surrow, Norrith, Zarrick, Cavrosh };
+
     explicit Scaler(Ui_MainUI* ui);
     ~Scaler() override;
 
+    // Hub-facing calls (the recording double overrides them).
     virtual void setPollingEnabled(bool enabled);
     virtual void setState(int state);
     virtual void selectedProductChanged(Device device);
@@ -31,18 +88,42 @@ public:
     virtual void TCPDisconnect();
     virtual void clearRunFlag();
 
-    // EDID reads of the viewer; placeholders until the scaler's EDID pages are written.
-    // Each returns the bytes, empty on failure (after the controller's own message).
+    // EDID reads of the viewer; the EDID pages fill them in. Each returns the bytes, empty on
+    // failure (after the controller's own message).
     virtual QByteArray getEDID(Device device)
     {
         Q_UNUSED(device)
         return {};
     }
-    virtual QByteArray getJOVARISEDID() { return {}; }
-    virtual QByteArray getZARRICKEDID() { return {}; }
-    virtual QByteArray getCAVROSHEDID() { return {}; }
-    // Re-reads the EDID mode settings of the scaler page.
-    virtual void refreshEDIDModeHDMI() {}
+
+    // The family of the product picked in the drop-down: Jovaris or Surrow first, then Norrith,
+    // Zarrick, Cavrosh; anything else is a generic scaler. Substring tests, case-sensitive.
+    Family selectedFamily() const;
+    static Family familyOfProduct(const QString& productText);
+
+    // Links. openPort opens the serial port for the selected family; bootLoader matters only for
+    // a generic scaler (115200 for its boot loader, 19200 for commands).
+    bool openPort(bool bootLoader);
+    QStringList readLine() const;
+    QStringList TCPreadLine();
+    void putonechar(const char c);
+    void putonechar(int c);
+
+    // Command channel.
+    void sendCommand(QString cmd, QString param1, QString param2, int wait);
+    void sendCommand(QString cmd, QString param1, QString param2, int wait, bool openFirst, bool closeAfter);
+    void sendBytesCommand(QByteArray bytes, int wait, bool openFirst, bool closeAfter);
+    void sendTCPCommand(QString cmd, QString param);
+    void setAvailable();
+    void showStatus(const QString& message);
+    // Byte readers of the YMODEM and boot-loader exchanges: false when the byte came, true on
+    // time-out.
+    bool waitForBytes(char byte, int timeoutMs);
+    bool getonechar(char expected, int timeoutMs, bool useAlternative, char alternative);
+    void sendAbort();
+    // Boot-loader acknowledgement 00 CC within the time-out; on failure the port is closed and
+    // the link released.
+    bool receiveAck(int timeoutMs);
 
     // Written by the product selection before TCPConnect().
     QString ipAddress;
@@ -53,29 +134,235 @@ public:
     QString baudRateText;
 
 signals:
+    void commandComplete();
     void firmwareUpdateEvent(bool started);
     void setFirmwareColorSignal();
     void refreshImmediately();
 
 public slots:
+    // Links and status.
+    void readData();
     virtual QList<Device> updateDeviceList();
-    virtual void clearStatus();
+    void checkDeviceCount();
+    void showResult();
+
+    // Generic read-back (filled by the read-back pages).
+    void parseOutputData() {}
+    void parseOutputResolution() {}
+    void parseColorSpace() {}
+    void parseOutputMode() {}
+    void parseOutputLock() {}
+    void parsePictureData() {}
+    void parseContrast() {}
+    void parseBrightness() {}
+    void parseSaturation() {}
+    void parseHue() {}
+    void parseSharpness() {}
+    void parseColorRange() {}
+    void parseColorTemp() {}
+    void parseColorBalanceRed() {}
+    void parseInputSelected() {}
+    void parseColorBalanceGreen() {}
+    void parseColorBalanceBlue() {}
+    void parseEdgeEnhancement() {}
+    void parseAdjustData() {}
+    void parseUnderOverScan() {}
+    void parseAspectRatio() {}
+    void parseHorizontalMirror() {}
+    void parseVerticalMirror() {}
+    void parseHorizontalShift() {}
+    void parseVerticalShift() {}
+    void parseTestPatterns() {}
+
+    // Generic command slots.
+    void handleCustomCommand(QString cmd, QString param);
+    void handleCommand(QString cmd, QString param);
+    void handleNORRITHCommand(QString cmd, QString param);
+    void handleZARRICKCommand(QString cmd, QString SAVRANO_param1);
+    void handleCAVROSHCommand(QString cmd, QString param);
+    void handleCommandWait(QString cmd, QString param1, QString param2, int wait);
+    void horizontalMirrorClicked(bool checked);
+    void verticalMirrorClicked(bool checked);
+    void phaseAutoClicked(bool checked);
+
+    // Page switching.
     virtual void scalerTabChanged(int index);
-    virtual void updateSelectBrowse_2();
+    void presetTabChanged(int index);
+
+    void parsePresetSettings() {}
+    void parseOSDTimeout() {}
+    void parseDisplayNotify() {}
+    void parseInputResolution() {}
+    void parseFirmwareVersion() {}
+    void parseFirmwareVersionOutputData() {}
+
+    // Firmware.
+    void firmwareBrowse() {}
     virtual void initiateFirmwareUpdate();
     virtual void initiateJOVARISFirmwareUpdate();
     virtual void initiateOSTRANDFirmwareUpdate();
+    void firmwareUpdate() {}
+    virtual void clearStatus();
+
+    void osdTimeoutToggled(bool checked);
+    void osdTimeoutChanged();
+    void displayNotifyToggled(bool checked);
+    void factoryReset();
+    void reboot();
+
+    // Jovaris and Norrith pages, Zarrick and Cavrosh EDID pages (filled by their pages).
+    void refreshJOVARIS_edidPage() {}
+    void refreshJOVARIS_routingPage() {}
+    void refreshJOVARIS_setupPage() {}
+    void refreshJOVARIS_vgaPage() {}
+    void refreshJOVARIS_systemPage() {}
+    void handleJOVARIS_buttons() {}
+    void refreshZARRICK_edidPage() {}
+    void handleZARRICK_buttons() {}
+    void handleZARRICKInput(int id) { Q_UNUSED(id) }
+    void refreshCAVROSH_edidPage() {}
+    void handleCAVROSH_buttons() {}
+
+    // Generic read-back chains (filled by the read-back pages).
+    void refreshOutputData() {}
+    void refreshPictureData() {}
+    void refreshAdjustData() {}
+    void refreshSystemData() {}
+    void refreshTestPatternData() {}
+    void refreshTimingData() {}
+    void refreshEDIDMode() {}
+    void refreshEDIDModeVGA() {}
+    virtual void refreshEDIDModeHDMI() {}
+    void refreshInputSelected() {}
+    void doFirmwareVersionShort() {}
+    void parseEDIDMode() {}
+    void parseEDIDModeVGA() {}
+    void parseEDIDModeHDMI() {}
+
+    // EDID of the serial models, settings file, EDID of the TCP models.
+    void multiEDIDModeSet() {}
+    void finishMultiEDIDModeSet() {}
+    void exportAllSettings() {}
+    void importAllSettings() {}
+    virtual void jovarisDownloadEDID();
     virtual void zarrickDownloadEDID();
     virtual void cavroshDownloadEDID();
-    virtual void jovarisDownloadEDID();
+    void finishWriteFile(QByteArray out) { Q_UNUSED(out) }
+    virtual QByteArray getJOVARISEDID() { return {}; }
+    virtual QByteArray getZARRICKEDID() { return {}; }
+    virtual QByteArray getCAVROSHEDID() { return {}; }
+    void sendNORRITHEDID(QString filename) { Q_UNUSED(filename) }
+    void sendCAVROSHEDID(QString filename) { Q_UNUSED(filename) }
+    void sendZARRICKEDID(QString filename) { Q_UNUSED(filename) }
+    virtual void updateSelectBrowse_2();
+
+    // Page utilities.
+    void setEnabledWidgetsInLayout(QLayout* layout, bool enabled);
+    bool isChildWidgetOfAnyLayout(QLayout* layout, QWidget* widget);
+    void readyRead();
 
 protected:
     Scaler(Ui_MainUI* ui, NoSetup);
 
     Ui_MainUI* ui = nullptr;
 
+    // Construction, in order: state and links, the page wiring, the poll, the palettes.
+    void init();
+    void wirePages();
+    void wireJovarisPages();
+    // Rebuilds deviceList from the present serial ports.
+    void findDevices();
+    // The two-line-end rules of the generic sender, without the write.
+    QByteArray genericCommandLine(const QString& cmd, const QString& param1, const QString& param2) const;
+    // Waits (delay() steps of 100 ms, at most `checks`) for the link to be AVAILABLE.
+    bool waitForAvailable(int checks);
+    bool serialExchange(const QByteArray& line, const ReplyRules& rules, const ReplyWait& wait);
+    // Ends a TCP exchange: OCCUPIED goes back to AVAILABLE; an upload's state is left alone.
+    void releaseLink();
+    // Reports a failure on the status bar; it stays until the next message.
+    void showError(const QString& message);
+    // Shows the output widgets of the generic scaler named `productName` and makes its grid the
+    // current one; false (and nothing changed) for any other name.
+    bool applyOutputWidgets(const QString& productName);
+    void buildCurrentOutputResGrid();
+    // Fills the EDID upload target list for the selected scaler (the EDID pages fill it in).
+    void fillEdidSelector() {}
+
+public:
+    // Puts a new "#SET_EDID_MODE" grid with `entries` into `frame` in place of the current one,
+    // buttons built, not connected. The EDID pages of every family use it.
+    void replaceEdidModeGroup(const QStringList& entries, QWidget* frame);
+
+public:
+    // State of the link and of the selected unit, read by the pages and by tests.
+    QSerialPort* serialPort = nullptr;
+    qint64 statusClearDeadline = 0; // monotonic ms, see monotonicNowMs()
+    MyButtonGroup* outputResHdmiGroup = nullptr;
+    MyButtonGroup* outputResDviGroup = nullptr;
+    MyButtonGroup* outputResSdiGroup = nullptr;
+    MyButtonGroup* currentOutputResGroup = nullptr;
+    MyButtonGroup* colorSpaceGroup = nullptr;
+    MyButtonGroup* outputModeGroup = nullptr;
+    MyButtonGroup* outputLockGroup = nullptr;
+    MyButtonGroup* colorRangeGroup = nullptr;
+    MyButtonGroup* colorTempGroup = nullptr;
+    MyButtonGroup* edgeEnhanceGroup = nullptr;
+    MyButtonGroup* aspectRatioGroup = nullptr;
+    MyButtonGroup* testPatternGroup = nullptr;
+    MyButtonGroup* inputSelectGroup = nullptr;
+    MyButtonGroup* edidModeGroup = nullptr;
+    QButtonGroup* edidInputGroup = nullptr;
+    QPushButton* edidLockButton = nullptr;
+    QPushButton* edidUnlockButton = nullptr;
+    MyRangeEditor* contrastEditor = nullptr;
+    MyRangeEditor* brightnessEditor = nullptr;
+    MyRangeEditor* saturationEditor = nullptr;
+    MyRangeEditor* hueEditor = nullptr;
+    MyRangeEditor* sharpnessEditor = nullptr;
+    MyRangeEditor* redEditor = nullptr;
+    MyRangeEditor* greenEditor = nullptr;
+    MyRangeEditor* blueEditor = nullptr;
+    MyRangeEditor* scanEditor = nullptr;
+    MyRangeEditor* horizontalShiftEditor = nullptr;
+    MyRangeEditor* verticalShiftEditor = nullptr;
+    MyRangeEditor* phaseEditor = nullptr;
+    bool updating = false;
+    bool sliderMoving = false;
+    bool runFlag = true;
+    int deviceState = 0;
+    QList<TimingPreset*> presets;
+    QFile* firmwareFile = nullptr;
+    QTimer* pollTimer = nullptr;
+    bool firstPoll = true;
+    bool pollingEnabled = true;
+    int lastDeviceCount = 0;
+    QString zarrickInput = QStringLiteral("1");
+    QList<Device> deviceList;
+    Device selectedDevice;
+    int availability = AVAILABLE;
+    QTcpSocket* tcpSocket = nullptr;
+    int replyReadPos = 0;
+    QByteArray replyBytes;
+    QString replyText;
+    QString tcpChunk;
+    QPalette errorPalette;
+    QPalette okPalette;
+    QPalette infoPalette;
+    ScalerRecord* settings = nullptr;
+    // The last exchange ended without its prompt (time-out or a closed link).
+    bool lastExchangeTimedOut = false;
+
 private:
-    QList<TimingPreset*> m_presets;
+    // While the shared reader or the baud probe reads a link, the receive slots leave it alone.
+    bool readerActive = false;
+    bool probing = false;
+    // The last sendTCPCommand() wrote nothing (busy or closed link).
+    bool tcpSendFailed = false;
+
+public:
+
+    // Monotonic milliseconds for the status deadline (never the time of day).
+    static qint64 monotonicNowMs();
 };
 
 #endif // SCALER_H

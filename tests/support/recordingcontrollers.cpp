@@ -718,6 +718,8 @@ Discovery* RecordingControllerFactory::createDiscovery(Ui_MainUI* ui)
 
 Scaler* RecordingControllerFactory::createScaler(Ui_MainUI* ui)
 {
+    if (realScaler)
+        return realScalerController = keep(new Scaler(ui), QStringLiteral("createScaler"));
     return scaler = keep(new RecordingScaler(ui, &log, &script), QStringLiteral("createScaler"));
 }
 

@@ -338,6 +338,9 @@ public:
     // When not null, createEdidPlus builds a RecordingEdidViewer (the real viewer and editor)
     // reading monitor EDIDs below this folder, in place of the RecordingEdidPlus double.
     QString realViewerDrmRoot;
+    // When set, createScaler builds the real Scaler (realScalerController) in place of the
+    // RecordingScaler double, so a test can drive it inside the real window.
+    bool realScaler = false;
 
     CallLog log;
     ControllerScript script;
@@ -346,6 +349,7 @@ public:
     QSerialPort* serialPort = nullptr;
     RecordingDiscovery* discovery = nullptr;
     RecordingScaler* scaler = nullptr;
+    Scaler* realScalerController = nullptr; // instead of scaler when realScaler is set
     RecordingOstrand* ostrand = nullptr;
     RecordingLunmora* lunmora = nullptr;
     RecordingConverter* converter = nullptr;
