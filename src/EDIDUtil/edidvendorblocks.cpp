@@ -80,9 +80,7 @@ void EdidDecoder::parseHdmiVsdb(const Payload& p)
         return;
 
     const int tmds = p[6] * 5;
-    // A rate of 0 states no clock: the editor's field stays empty, as for a block without the
-    // byte, so a block written from an empty field reads back the same.
-    if (s && tmds > 0) {
+    if (s) {
         s->maxTmdsClockAuto = true;
         s->maxTmdsClock = QString::number(tmds);
     }

@@ -126,8 +126,10 @@ QStringList shown(const EdidState& s)
              .arg(s.physicalAddress[3])
              .arg(flag(s.supportsAI), flag(s.dc48bit), flag(s.dc36bit), flag(s.dc30bit), flag(s.dcY444));
     // The HDMI 1.4 block tells TMDS clocks up to 340 MHz; a faster one is written as 340 (the
-    // HDMI Forum block tells those).
-    const QString tmds = s.maxTmdsClock.toDouble() > 340 ? QStringLiteral("340") : s.maxTmdsClock;
+    // HDMI Forum block tells those). No clock and 0 MHz are one thing: a block that needs its
+    // rate byte (for the flags after it) writes an empty field as 0, which reads back as 0 MHz.
+    const double mhz = s.maxTmdsClock.toDouble();
+    const QString tmds = mhz > 340 ? QStringLiteral("340") : mhz <= 0 ? QString() : s.maxTmdsClock;
     l << QStringLiteral("tmds [%1] content %2%3%4%5 latency [%6] [%7] [%8] [%9]")
              .arg(tmds, flag(s.graphicsContent), flag(s.photoContent), flag(s.cinemaContent),
                   flag(s.gameContent), s.latencyProgressiveVideo, s.latencyProgressiveAudio, s.latencyInterlacedVideo,
