@@ -277,6 +277,9 @@ protected:
     // Waits (delay() steps of 100 ms, at most `checks`) for the link to be AVAILABLE.
     bool waitForAvailable(int checks);
     bool serialExchange(const QByteArray& line, const ReplyRules& rules, const ReplyWait& wait);
+    // Takes the serial link for a family or raw-bytes exchange (opening the port first when
+    // asked); false, after the failure message, when it cannot be had.
+    bool claimLinkForBurst(bool openFirst);
     // Ends a TCP exchange: OCCUPIED goes back to AVAILABLE; an upload's state is left alone.
     void releaseLink();
     // Reports a failure on the status bar; it stays until the next message.

@@ -123,24 +123,38 @@ void Scaler::sendCommand(QString cmd, QString param1, QString param2, int wait)
     availability = AVAILABLE;
 }
 
-void Scaler::sendCommand(QString cmd, QString param1, QString param2, int wait, bool openFirst, bool closeAfter)
+bool Scaler::claimLinkForBurst(bool openFirst)
 {
     replyText.clear();
     if (availability == UPLOADING) {
         showError(QStringLiteral("Command Failed."));
-        return;
+        return false;
     }
     if (openFirst && !openPort(false)) {
         showError(openFailedMessage);
-        return;
+        return false;
     }
     availability = OCCUPIED;
+    return true;
+}
+
+namespace {
+bool isSerialExtender(Scaler::Family family)
+{
+    return family == Scaler::Family::Jovaris || family == Scaler::Family::Surrow || family == Scaler::Family::Norrith;
+}
+} // namespace
+
+void Scaler::sendCommand(QString cmd, QString param1, QString param2, int wait, bool openFirst, bool closeAfter)
+{
+    if (!claimLinkForBurst(openFirst))
+        return;
 
     QString line = commandLine(cmd, param1, param2);
     ReplyWait replyWait;
     replyWait.waitMs = roundedWait(wait);
     const Family family = selectedFamily();
-    if (family == Family::Jovaris || family == Family::Surrow || family == Family::Norrith) {
+    if (isSerialExtender(family)) {
         const bool rawData = line.size() >= 100;
         if (!rawData)
             line = line.toUpper() + QLatin1Char('\n');
@@ -161,21 +175,11 @@ void Scaler::sendCommand(QString cmd, QString param1, QString param2, int wait, 
 
 void Scaler::sendBytesCommand(QByteArray bytes, int wait, bool openFirst, bool closeAfter)
 {
-    replyText.clear();
-    if (availability == UPLOADING) {
-        showError(QStringLiteral("Command Failed."));
+    if (!claimLinkForBurst(openFirst))
         return;
-    }
-    if (openFirst && !openPort(false)) {
-        showError(openFailedMessage);
-        return;
-    }
-    availability = OCCUPIED;
     const Family family = selectedFamily();
     ReplyWait replyWait;
-    replyWait.waitMs = family == Family::Jovaris || family == Family::Surrow || family == Family::Norrith
-                           ? 1000
-                           : roundedWait(wait);
+    replyWait.waitMs = isSerialExtender(family) ? 1000 : roundedWait(wait);
     if (!serialExchange(bytes, ReplyRules::serial(), replyWait))
         qDebug() << "Scaler::sendBytesCommand: no prompt after" << bytes.size() << "bytes";
     if (closeAfter && serialPort->isOpen())
