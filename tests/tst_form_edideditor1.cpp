@@ -500,14 +500,14 @@ private slots:
         row("nonrgbColor", "QPushButton", "layoutWidget_16", inLayout, "Non-RGB color", "Non-RGB color display", Checkable);
         row("undefinedColor", "QPushButton", "layoutWidget_16", inLayout, "Undefined", "Display color type is undefined", Checkable);
         row("hdmiColorLabel", "QLabel", "tab", QRect(10, 280, 281, 21), "HDMI Settings", "", Plain);
-        row("hdmiColorBox", "QGroupBox", "tab", QRect(10, 300, 481, 261), "", "", Plain);
+        row("hdmiColorBox", "QGroupBox", "tab", QRect(10, 300, 511, 261), "", "", Plain);
         row("hdmi48bitspixel", "QPushButton", "layoutWidget_14", inLayout, "48 bits/pixel (16 bits/color)", "48 bits/pixel (16 bits/color)", Checkable);
         row("hdmi36bitspixel", "QPushButton", "layoutWidget_14", inLayout, "36 bits/pixel (12 bits/color)", "36 bits/pixel (12 bits/color)", Checkable);
         row("hdmi30bitspixel", "QPushButton", "layoutWidget_14", inLayout, "30 bits/pixel (10 bits/color)", "30 bits/pixel (10 bits/color)", Checkable);
         row("hdmiYCrCb444", "QPushButton", "layoutWidget_14", inLayout, "YCrCb 4:4:4 in Deep Color", "YCrCb 4:4:4 in Deep Color", Checkable);
-        row("combohdmi48bitspixel", "QComboBox", "hdmiColorBox", QRect(280, 10, 191, 21), "", "", Plain);
-        row("combohdmi36bitspixel", "QComboBox", "hdmiColorBox", QRect(280, 50, 191, 21), "", "", Plain);
-        row("combohdmi30bitspixel", "QComboBox", "hdmiColorBox", QRect(280, 90, 191, 21), "", "", Plain);
+        row("combohdmi48bitspixel", "QComboBox", "hdmiColorBox", QRect(280, 10, 221, 21), "", "", Plain);
+        row("combohdmi36bitspixel", "QComboBox", "hdmiColorBox", QRect(280, 50, 221, 21), "", "", Plain);
+        row("combohdmi30bitspixel", "QComboBox", "hdmiColorBox", QRect(280, 90, 221, 21), "", "", Plain);
         row("label_46", "QLabel", "layoutWidget_15", inLayout, "Max TMDS Clock", "", Plain);
         row("maxTMDSClockAuto", "QPushButton", "layoutWidget_15", inLayout, "Automatic", "Automatically compute Max TMDS Clock based on number of bits/pixel in HDMI Settings and the maximum pixel frequency in all timings in the EDID.", Checkable | Checked);
         row("maxTMDSClockManual", "QPushButton", "layoutWidget_15", inLayout, "Manual", "Manually specify the Max TMDS Clock rate.", Checkable);
@@ -547,13 +547,13 @@ private slots:
         // audioFormat
         row("audioLabel", "QLabel", "audioFormat", QRect(10, 10, 111, 21), "Audio", "", Plain);
         row("basicAudio", "QPushButton", "audioFormat", QRect(10, 50, 201, 30), "Enable Audio Support", "Supports Basic Audio and the audio formats listed below", Checkable);
-        row("audioLatencyFrame", "QFrame", "audioFormat", QRect(250, 20, 301, 61), "", "", Plain);
+        row("audioLatencyFrame", "QFrame", "audioFormat", QRect(245, 20, 301, 61), "", "", Plain);
         row("label_59", "QLabel", "layoutWidget_11", inLayout, "Progressive", "", Plain);
         row("interlacedLatencyLabel_2", "QLabel", "layoutWidget_11", inLayout, "Interlaced", "", Plain);
         row("label_67", "QLabel", "layoutWidget_11", inLayout, "Audio Latency (ms)", "The amount of time between the audio entering the HDMI input to the actual presentation to the user (on speakers), whether that presentation is performed by the device itself or by another device downstream.", Plain);
         row("latencyProgressiveAudio", "QLineEdit", "layoutWidget_11", inLayout, "", "Progressive Audio Latency", Plain);
         row("latencyInterlacedAudio", "QLineEdit", "layoutWidget_11", inLayout, "", "Interlaced Audio Latency", Plain);
-        row("audioFormatFrame", "QFrame", "audioFormat", QRect(0, 90, 551, 501), "", "", Plain);
+        row("audioFormatFrame", "QFrame", "audioFormat", QRect(0, 90, 548, 501), "", "", Plain);
         row("speakerAllocLabel", "QLabel", "audioFormatFrame", QRect(10, 10, 531, 21), "Speaker Allocation", "", Plain);
         row("speakerAllocBox", "QGroupBox", "audioFormatFrame", QRect(10, 30, 531, 151), "", "", Plain);
         row("speakerFLH", "QPushButton", "speakerAllocBox", QRect(20, 10, 31, 25), "FLH", "Front Left High", Checkable);
@@ -565,7 +565,7 @@ private slots:
         row("speakerFC", "QPushButton", "speakerAllocBox", QRect(220, 40, 81, 25), "FC", "Front Center", Checkable);
         row("speakerFRC", "QPushButton", "speakerAllocBox", QRect(310, 40, 31, 25), "FRC", "Front Right Center", Checkable);
         row("speakerFR", "QPushButton", "speakerAllocBox", QRect(350, 40, 81, 25), "FR", "Front Right", Checkable);
-        row("speakerFRW", "QPushButton", "speakerAllocBox", QRect(440, 40, 31, 25), "FRW", "Front Right Wide", Checkable);
+        row("speakerFRW", "QPushButton", "speakerAllocBox", QRect(439, 40, 33, 25), "FRW", "Front Right Wide", Checkable);
         row("speakerLFE", "QPushButton", "speakerAllocBox", QRect(380, 70, 81, 25), "LFE", "", Checkable);
         row("speakerTC", "QPushButton", "speakerAllocBox", QRect(245, 80, 31, 25), "TC", "Top Center", Checkable);
         row("speakerRL", "QPushButton", "speakerAllocBox", QRect(65, 120, 81, 25), "RL", "Rear Left", Checkable);
@@ -708,7 +708,7 @@ private slots:
         QTest::newRow("layoutWidget_14") << "layoutWidget_14" << "hdmiColorBox" << QRect(10, 10, 261, 137);
         QTest::newRow("layoutWidget_15") << "layoutWidget_15" << "hdmiColorBox" << QRect(10, 160, 261, 87);
         QTest::newRow("layoutWidget_8") << "layoutWidget_8" << "chromaticityBox" << QRect(10, 50, 201, 161);
-        QTest::newRow("verticalLayoutWidget") << "verticalLayoutWidget" << "chromaticityBox_2" << QRect(9, 9, 201, 241);
+        QTest::newRow("verticalLayoutWidget") << "verticalLayoutWidget" << "chromaticityBox_2" << QRect(9, 9, 123, 241);
         QTest::newRow("layoutWidget_11") << "layoutWidget_11" << "audioLatencyFrame" << QRect(0, 0, 291, 61);
         QTest::newRow("layoutWidget5") << "layoutWidget5" << "audioFormatFrame" << QRect(10, 340, 531, 161);
     }
