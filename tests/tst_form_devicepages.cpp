@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTableWidget>
 #include <QTextBrowser>
 #include <qcustomplot.h>
@@ -344,8 +345,6 @@ private slots:
 
     void styles()
     {
-        QCOMPARE(ui.configTabMessage->styleSheet(), QStringLiteral("QLabel {\nfont: bold 15px;\n}"));
-        QCOMPARE(ui.boosterTextPanel->styleSheet(), QStringLiteral("font: 11pt \"Courier\";"));
         QCOMPARE(ui.versionInfo->font().pointSize(), 10);
         QCOMPARE(ui.versionInfo->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
         QVERIFY(ui.label_93->font().bold());
@@ -354,6 +353,18 @@ private slots:
         for (QFrame* line : {ui.line_5, ui.line_6, ui.horizontalLineForStatusLog}) {
             QCOMPARE(line->frameShape(), QFrame::HLine);
             QCOMPARE(line->frameShadow(), QFrame::Sunken);
+        }
+
+        // what the application style sheet gives the booster page's message and text panel
+        qApp->setStyleSheet(plexaStyleSheet());
+        const auto restore = qScopeGuard([] { qApp->setStyleSheet(QString()); });
+        ui.configTabMessage->ensurePolished();
+        QCOMPARE(ui.configTabMessage->font().pixelSize(), 15);
+        QVERIFY(ui.configTabMessage->font().bold());
+        for (QWidget* w : {static_cast<QWidget*>(ui.boosterTextPanel), ui.boosterTextPanel->viewport()}) {
+            w->ensurePolished();
+            QCOMPARE(w->font().family(), QStringLiteral("Courier"));
+            QCOMPARE(w->font().pointSize(), 11);
         }
     }
 

@@ -7,6 +7,7 @@
 #include "resources.h"
 #include "ui_mainui.h"
 
+#include <QAbstractItemView>
 #include <QAbstractTextDocumentLayout>
 #include <QButtonGroup>
 #include <QComboBox>
@@ -513,7 +514,14 @@ private slots:
         QCOMPARE(ui.vic3Ddropdown->itemText(0), QStringLiteral("MULTI"));
         QCOMPARE(ui.vic3Ddropdown->currentIndex(), 0);
         QCOMPARE(ui.vic3Ddropdown->minimumHeight(), 30);
-        QCOMPARE(ui.vic3Ddropdown->styleSheet(), QStringLiteral("font: 9pt \"Courier\";"));
+        // the application style sheet sets the list, and its drop-down list, in Courier
+        qApp->setStyleSheet(plexaStyleSheet());
+        const auto restore = qScopeGuard([] { qApp->setStyleSheet(QString()); });
+        for (QWidget* w : {static_cast<QWidget*>(ui.vic3Ddropdown), static_cast<QWidget*>(ui.vic3Ddropdown->view())}) {
+            w->ensurePolished();
+            QCOMPARE(w->font().family(), QStringLiteral("Courier"));
+            QCOMPARE(w->font().pointSize(), 9);
+        }
         // the editor adds the VICs after MULTI: the list must not sort them
         QVERIFY(!ui.vic3Ddropdown->isEditable());
         QCOMPARE(ui.vic3Ddropdown->insertPolicy(), QComboBox::InsertAtBottom);
