@@ -148,8 +148,7 @@ void Discovery::setUpPage()
 
     connect(ui->refreshDevices, SIGNAL(clicked()), this, SLOT(findDevicesHandlerWrapper()));
     connect(pc, SIGNAL(itemPressed(QTableWidgetItem*)), this, SLOT(myIpInfoClicked(QTableWidgetItem*)));
-    interfaceCombo = new QComboBox;
-    interfaceCombo->setStyleSheet(QStringLiteral("QComboBox {border-radius:0;}"));
+    interfaceCombo = new QComboBox; // square-cornered in its cell: see the application style sheet
     connect(interfaceCombo, SIGNAL(currentIndexChanged(int)), this, SLOT(selectedInterfaceChanged(int)));
     connect(ui->label_WebGUI, SIGNAL(linkActivated(QString)), this, SLOT(checkSubnetError(QString)));
     ui->label_ProdPage->setOpenExternalLinks(false);

@@ -207,8 +207,7 @@ MainWindow::MainWindow(QWidget* parent, ControllerFactory* controllerFactory)
     initWinSparkle(QStringLiteral("%1.%2.%3").arg(versionMajor).arg(versionMinor).arg(versionPatch));
     myXMLManager::incrementStatistic(QStringLiteral("opened_plexat"));
 
-    uploadEdidDialog = new QDialog(ui->centralFrame);
-    uploadEdidDialog->setStyleSheet(styleSheetText);
+    uploadEdidDialog = new QDialog(ui->centralFrame); // styled by the application sheet, like every window
     uploadEdidDialog->setWindowTitle(QStringLiteral("Upload EDID to device"));
     auto* uploadLayout = new QVBoxLayout();
     auto* availableLabel = new QLabel(QStringLiteral("<b>Available devices</b>"));

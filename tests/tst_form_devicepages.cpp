@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTableWidget>
 #include <QTextBrowser>
 #include <qcustomplot.h>
@@ -95,14 +96,14 @@ private slots:
         // Link status page.
         row("exStatusStart", "QPushButton", "statusTab", QRect(20, 10, 75, 23), "Start");
         row("exStatusReset", "QPushButton", "statusTab", QRect(100, 10, 75, 23), "Reset");
-        row("label_51", "QLabel", "statusTab", QRect(180, 10, 71, 21), "Max Interval");
+        row("label_51", "QLabel", "statusTab", QRect(180, 10, 70, 21), "Max Interval");
         row("exStatusInterval", "QComboBox", "statusTab", QRect(250, 10, 91, 22));
-        row("exPinoutButton", "QPushButton", "statusTab", QRect(350, 10, 91, 23), "Channel Config");
-        row("label_61", "QLabel", "statusTab", QRect(440, 10, 41, 20), "TMDS");
+        row("exPinoutButton", "QPushButton", "statusTab", QRect(346, 10, 95, 23), "Channel Config");
+        row("label_61", "QLabel", "statusTab", QRect(446, 10, 40, 20), "TMDS");
         row("groupBox_17", "QGroupBox", "statusTab", QRect(490, 10, 91, 21));
-        row("exTMDSValue", "QLabel", "groupBox_17", QRect(10, 0, 91, 20), "0 MHz");
+        row("exTMDSValue", "QLabel", "groupBox_17", QRect(10, 0, 81, 20), "0 MHz");
         row("line_5", "QFrame", "statusTab", QRect(10, 30, 571, 16));
-        row("label_50", "QLabel", "statusTab", QRect(20, 35, 131, 21), "Link Quality");
+        row("label_50", "QLabel", "statusTab", QRect(20, 39, 131, 21), "Link Quality");
         row("exStatusPlot", "QCustomPlot", "statusTab", QRect(10, 60, 571, 151));
         row("channelAHide", "QPushButton", "statusTab", QRect(50, 220, 81, 23), "Channel A", true, true);
         row("channelBHide", "QPushButton", "statusTab", QRect(190, 220, 81, 23), "Channel B", true, true);
@@ -158,12 +159,12 @@ private slots:
         row("label_89", "QLabel", "sorvaneBox", inLayout, "to");
         row("copyToDropdown", "QComboBox", "sorvaneBox", inLayout);
         row("copyButton", "QPushButton", "sorvaneBox", inLayout, "Copy");
-        row("scalerEDIDBox", "QGroupBox", "edidConfigureTab", QRect(30, 440, 551, 221));
-        row("label_93", "QLabel", "scalerEDIDBox", QRect(10, 5, 531, 21),
+        row("scalerEDIDBox", "QGroupBox", "edidConfigureTab", QRect(30, 440, 551, 233));
+        row("label_93", "QLabel", "scalerEDIDBox", QRect(10, 5, 531, 30),
             "From the \"Select EDID from Device\" dropdown, choose the input to configure the EDID mode.");
-        row("label_92", "QLabel", "scalerEDIDBox", QRect(10, 20, 100, 31), "EDID Mode");
-        row("refreshEDIDModes", "QPushButton", "scalerEDIDBox", QRect(404, 23, 131, 23), "Refresh EDID Mode");
-        row("verticalLayoutWidget_2", "QWidget", "scalerEDIDBox", QRect(10, 50, 531, 161));
+        row("label_92", "QLabel", "scalerEDIDBox", QRect(10, 37, 100, 23), "EDID Mode");
+        row("refreshEDIDModes", "QPushButton", "scalerEDIDBox", QRect(404, 37, 131, 23), "Refresh EDID Mode");
+        row("verticalLayoutWidget_2", "QWidget", "scalerEDIDBox", QRect(10, 62, 531, 161));
         row("scalerEDIDFrame", "QFrame", "verticalLayoutWidget_2", inLayout);
         row("edidInputFrame", "QFrame", "verticalLayoutWidget_2", inLayout);
     }
@@ -344,8 +345,6 @@ private slots:
 
     void styles()
     {
-        QCOMPARE(ui.configTabMessage->styleSheet(), QStringLiteral("QLabel {\nfont: bold 15px;\n}"));
-        QCOMPARE(ui.boosterTextPanel->styleSheet(), QStringLiteral("font: 11pt \"Courier\";"));
         QCOMPARE(ui.versionInfo->font().pointSize(), 10);
         QCOMPARE(ui.versionInfo->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
         QVERIFY(ui.label_93->font().bold());
@@ -354,6 +353,18 @@ private slots:
         for (QFrame* line : {ui.line_5, ui.line_6, ui.horizontalLineForStatusLog}) {
             QCOMPARE(line->frameShape(), QFrame::HLine);
             QCOMPARE(line->frameShadow(), QFrame::Sunken);
+        }
+
+        // what the application style sheet gives the booster page's message and text panel
+        qApp->setStyleSheet(plexaStyleSheet());
+        const auto restore = qScopeGuard([] { qApp->setStyleSheet(QString()); });
+        ui.configTabMessage->ensurePolished();
+        QCOMPARE(ui.configTabMessage->font().pixelSize(), 15);
+        QVERIFY(ui.configTabMessage->font().bold());
+        for (QWidget* w : {static_cast<QWidget*>(ui.boosterTextPanel), ui.boosterTextPanel->viewport()}) {
+            w->ensurePolished();
+            QCOMPARE(w->font().family(), QStringLiteral("Courier"));
+            QCOMPARE(w->font().pointSize(), 11);
         }
     }
 

@@ -2,10 +2,12 @@
 // address by name, their texts, layout cells and initial states, and how the pages look with the
 // application style sheet.
 #include "appfonts.h"
+#include "formtestutil.h"
 #include "plexatest.h"
 #include "resources.h"
 #include "ui_mainui.h"
 
+#include <QAbstractItemView>
 #include <QAbstractTextDocumentLayout>
 #include <QButtonGroup>
 #include <QComboBox>
@@ -108,21 +110,6 @@ QString shownText(const QWidget* w)
     if (auto* e = qobject_cast<const QLineEdit*>(w))
         return e->text();
     return QString();
-}
-
-// Push buttons that the style sheet draws as a caption with a check-box picture on the right.
-bool drawnAsCheckBox(const QWidget* w)
-{
-    static const QSet<QString> names = [] {
-        QSet<QString> set{"threeDPresent", "enableHDR", "hdroption1", "hdroption2", "hdroption3", "supportsAI",
-                          "supportsDVI", "graphicsContent", "photoContent", "cinemaContent", "gameContent",
-                          "framePacking", "fieldAlternative", "lineAlternative", "sideBySideFull", "depth",
-                          "depthGraphics", "topAndBottom", "sideBySideHalf"};
-        for (const char* vic : vicButtons)
-            set << QLatin1String(vic);
-        return set;
-    }();
-    return names.contains(w->objectName());
 }
 
 } // namespace
@@ -527,7 +514,14 @@ private slots:
         QCOMPARE(ui.vic3Ddropdown->itemText(0), QStringLiteral("MULTI"));
         QCOMPARE(ui.vic3Ddropdown->currentIndex(), 0);
         QCOMPARE(ui.vic3Ddropdown->minimumHeight(), 30);
-        QCOMPARE(ui.vic3Ddropdown->styleSheet(), QStringLiteral("font: 9pt \"Courier\";"));
+        // the application style sheet sets the list, and its drop-down list, in Courier
+        qApp->setStyleSheet(plexaStyleSheet());
+        const auto restore = qScopeGuard([] { qApp->setStyleSheet(QString()); });
+        for (QWidget* w : {static_cast<QWidget*>(ui.vic3Ddropdown), static_cast<QWidget*>(ui.vic3Ddropdown->view())}) {
+            w->ensurePolished();
+            QCOMPARE(w->font().family(), QStringLiteral("Courier"));
+            QCOMPARE(w->font().pointSize(), 9);
+        }
         // the editor adds the VICs after MULTI: the list must not sort them
         QVERIFY(!ui.vic3Ddropdown->isEditable());
         QCOMPARE(ui.vic3Ddropdown->insertPolicy(), QComboBox::InsertAtBottom);
@@ -573,8 +567,8 @@ private slots:
             QTest::newRow(name) << QString(name);
     }
 
-    // Each page as shown with the application style sheet: captions fit their widgets, placed widgets
-    // do not overlap, and what the page shows lies inside it.
+    // Each page as shown with the application style sheet: captions fit their widgets, widgets do
+    // not overlap but for the 3D switch over its frame, and what the page shows lies inside it.
     void rendered()
     {
         QFETCH(QString, pageName);
@@ -587,96 +581,11 @@ private slots:
             window.hide();
         });
         QWidget* p = page(pageName);
-        ui.managementTabs->setCurrentWidget(p);
+        bringToFront(p);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        const QImage shot = p->grab().toImage();
-        QVERIFY(!shot.isNull());
-
-        const QImage box(QStringLiteral(":/images/Assets/Style/Unchecked.png"));
-        QVERIFY(!box.isNull());
-        const QList<QWidget*> widgets = p->findChildren<QWidget*>();
-        for (QWidget* w : widgets) {
-            if (!w->isVisibleTo(p) || w->objectName().startsWith(QLatin1String("qt_")))
-                continue;
-            const QString what = w->objectName();
-            const QFontMetrics fm(w->font());
-            if (auto* l = qobject_cast<QLabel*>(w)) {
-                const QSize hint = l->sizeHint();
-                QVERIFY2(hint.width() <= l->width() && hint.height() <= l->height(),
-                         qPrintable(QStringLiteral("%1 needs %2x%3, has %4x%5")
-                                        .arg(what).arg(hint.width()).arg(hint.height()).arg(l->width()).arg(l->height())));
-            } else if (auto* b = qobject_cast<QPushButton*>(w)) {
-                if (b->text().isEmpty())
-                    continue;
-                // 2-pixel border; check-box style: 10 + 15 padding and the box picture beside the caption
-                const int needed = drawnAsCheckBox(b) ? fm.horizontalAdvance(b->text()) + 4 + 25 + box.width()
-                                                      : b->sizeHint().width();
-                QVERIFY2(needed <= b->width(), qPrintable(QStringLiteral("%1 needs %2 px, has %3")
-                                                               .arg(what).arg(needed).arg(b->width())));
-                QVERIFY2(fm.height() + 4 <= b->height(), qPrintable(what));
-            } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
-                QVERIFY2(fm.horizontalAdvance(e->placeholderText()) + 8 <= e->width(), qPrintable(what));
-                QVERIFY2(e->height() >= 30, qPrintable(what));
-            } else if (auto* c = qobject_cast<QComboBox*>(w)) {
-                QVERIFY2(c->sizeHint().width() <= c->width(), qPrintable(what));
-            }
-        }
-
-        // Siblings placed by geometry keep apart; the two pairs that touch by one pixel are the
-        // 3D switch over its frame and the EDID size caption over its box.
-        const QSet<QPair<QString, QString>> touching{{"threeDPresent", "threeDFrame"},
-                                                     {"edidSizeLabel_2", "edidSizeBox_2"}};
-        QList<QWidget*> holders{p};
-        for (const char* holder : {"threeDFrame", "edidSizeBox_2"}) {
-            if (auto* w = p->findChild<QWidget*>(QLatin1String(holder)))
-                holders << w;
-        }
-        for (QWidget* holder : qAsConst(holders)) {
-            const QList<QWidget*> placed = holder->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
-            for (int i = 0; i < placed.size(); ++i) {
-                for (int j = i + 1; j < placed.size(); ++j) {
-                    const QRect overlap = placed[i]->geometry() & placed[j]->geometry();
-                    if (overlap.isEmpty())
-                        continue;
-                    const QPair<QString, QString> pair(placed[i]->objectName(), placed[j]->objectName());
-                    const bool known = touching.contains(pair) || touching.contains({pair.second, pair.first});
-                    QVERIFY2(known && overlap.height() == 1,
-                             qPrintable(pair.first + " overlaps " + pair.second));
-                }
-            }
-        }
-
-        // layout cells keep their widgets apart too, and each widget gets at least its minimum
-        for (QLayout* l : p->findChildren<QLayout*>()) {
-            if (l->objectName().isEmpty()) // the combo box's own innards
-                continue;
-            l->activate();
-            for (int i = 0; i < l->count(); ++i) {
-                QWidget* a = l->itemAt(i)->widget();
-                if (!a)
-                    continue;
-                // the style sheet's 30-pixel content height is squeezed to the cell; the form's minimum is not
-                QVERIFY2(a->height() >= a->minimumHeight() && a->width() >= a->minimumSizeHint().width(),
-                         qPrintable(a->objectName()));
-                for (int j = i + 1; j < l->count(); ++j) {
-                    QWidget* b = l->itemAt(j)->widget();
-                    if (b)
-                        QVERIFY2(!a->geometry().intersects(b->geometry()),
-                                 qPrintable(a->objectName() + " overlaps " + b->objectName()));
-                }
-            }
-        }
-
-        // what the page shows lies whole inside it; the spare EDID size row below its edge stays hidden
-        for (QWidget* w : p->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
-            if (!w->isVisible())
-                continue;
-            QVERIFY2(p->rect().contains(w->geometry()),
-                     qPrintable(QStringLiteral("%1 at %2,%3 %4x%5 leaves the %6x%7 page")
-                                    .arg(w->objectName()).arg(w->x()).arg(w->y()).arg(w->width()).arg(w->height())
-                                    .arg(p->width()).arg(p->height())));
-        }
+        settleLayouts(p);
+        VERIFY_RENDERS_CLEAN(renderFaults(p, mainFormRenderExceptions()));
     }
 };
 

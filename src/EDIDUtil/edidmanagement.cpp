@@ -186,6 +186,9 @@ EdidManagement::EdidManagement(Ui_MainUI* ui, QList<EdidEntry>* monitorList)
 
     audioModel = new AudioFormatModel();
     ui->audioTable->setModel(audioModel);
+    // An opened EDID brings its rows without a resize: each column follows its contents, so no
+    // format name or frequency list is squeezed to an ellipsis.
+    ui->audioTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     ui->audioTable->resizeColumnsToContents();
     connect(ui->audioTable->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &EdidManagement::audioFormatRowChanged);
