@@ -18,7 +18,6 @@
 
 #include <QButtonGroup>
 #include <QDebug>
-#include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QScrollBar>
@@ -222,14 +221,8 @@ EdidManagement::EdidManagement(Ui_MainUI* ui, QList<EdidEntry>* monitorList)
     customAudioDialog->setCatalogueFile(CatalogueFiles::path(QStringLiteral("audio.xml")));
     timingDialogGuard = customTimingDialog;
     audioDialogGuard = customAudioDialog;
-
-    QFile style(QStringLiteral(":/style/stylesheet.qss"));
-    if (style.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        const QString sheet = QString::fromUtf8(style.readAll());
-        customTimingDialog->setStyleSheet(sheet);
-        customAudioDialog->setStyleSheet(sheet);
-        style.close();
-    }
+    // The dialogs take the application's style sheet like every other window; setting it on them
+    // again would only style them twice at start-up.
 
     editingTiming = false;
 }
