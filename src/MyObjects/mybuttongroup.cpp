@@ -7,6 +7,7 @@
 #include <QButtonGroup>
 #include <QGridLayout>
 #include <QIcon>
+#include <QIconEngine>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalMapper>
@@ -28,6 +29,43 @@ int columnCount(const QString& command, int entries)
     }
     return entries < 5 ? entries : 3;
 }
+
+// A picture file read when the icon is first drawn: the test-pattern pictures are built with the
+// window but shown only on their page, and decoding them up front cost a sixth of start-up.
+class DeferredFileIconEngine : public QIconEngine
+{
+public:
+    explicit DeferredFileIconEngine(const QString& path) : m_path(path) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return icon().pixmap(size, mode, state);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return icon().actualSize(size, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) const override
+    {
+        return icon().availableSizes(mode, state);
+    }
+    QIconEngine* clone() const override { return new DeferredFileIconEngine(m_path); }
+
+private:
+    const QIcon& icon() const
+    {
+        if (m_icon.isNull())
+            m_icon = QIcon(m_path);
+        return m_icon;
+    }
+
+    QString m_path;
+    mutable QIcon m_icon;
+};
 } // namespace
 
 MyButtonGroup::MyButtonGroup(const QStringList& values, QWidget* container, const QString& command,
@@ -79,7 +117,7 @@ void MyButtonGroup::createButtons()
             toolButton->setCheckable(true);
             toolButton->setStyleSheet(QStringLiteral("*{font: bold 12px;padding:5px;}"));
             if (i < TEST_PATTERN_IMAGES.size()) {
-                toolButton->setIcon(QIcon(TEST_PATTERN_IMAGES.at(i)));
+                toolButton->setIcon(QIcon(new DeferredFileIconEngine(TEST_PATTERN_IMAGES.at(i))));
                 toolButton->setIconSize(QSize(141, 80));
                 toolButton->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
             }
