@@ -512,6 +512,61 @@ private slots:
         QCOMPARE(window.form()->ConfiguratorTabs->tabText(0), QStringLiteral("Output"));
         QVERIFY(!window.form()->outputLockFrame->isHidden());
     }
+
+    // A Zarrick or Cavrosh unit found on the network: the hub hands it to the real controller only
+    // when its product name holds the family name, and the controller opens its TCP link to the
+    // unit's address and telnet port.
+    void tcpUnitInsideTheWindow_data()
+    {
+        QTest::addColumn<QString>("productName");
+        QTest::addColumn<bool>("connects");
+        QTest::newRow("Zarrick Savrano") << "Zarrick Savrano" << true;
+        QTest::newRow("Cavrosh Borlune") << "Cavrosh Borlune" << true;
+        QTest::newRow("family name missing") << "Zarrick" << false;
+    }
+    void tcpUnitInsideTheWindow()
+    {
+        QFETCH(QString, productName);
+        QFETCH(bool, connects);
+        ScriptedDialogs dialogs;
+        ScriptedDialogs::Scope scope(dialogs);
+        ZarrickSim sim(productName.contains(QLatin1String("Borlune")) ? ZarrickSim::Model::Cavrosh
+                                                                        : ZarrickSim::Model::Zarrick);
+        QVERIFY(sim.start());
+
+        _Device unit;
+        const quint8 mac[6] = {0x02, 0x1C, 0x9A, 0x0A, 0xFF, 0x01};
+        std::copy(mac, mac + 6, unit.mac);
+        const quint8 ip[4] = {127, 0, 0, 1};
+        std::copy(ip, ip + 4, unit.ip);
+        unit.telnetPort = sim.tcpPort();
+        unit.productName = productName;
+
+        RecordingControllerFactory factory;
+        factory.realScaler = true;
+        factory.script.discoveredDevices = {&unit};
+        factory.script.remainingDevices = factory.script.discoveredDevices;
+        MainWin window(&factory);
+        Scaler* scaler = factory.realScalerController;
+        QVERIFY(scaler);
+        emit factory.discovery->refreshPerformed();
+        QComboBox* combo = window.form()->productCombobox;
+        const QString entry = productName + QStringLiteral(", MAC: 02:1C:9A:0A:FF:01");
+        QTRY_VERIFY(combo->findText(entry) >= 0);
+        combo->setCurrentIndex(combo->findText(entry));
+        emit combo->activated(combo->currentIndex());
+
+        if (connects) {
+            QTRY_COMPARE(sim.peerCount(), 1);
+            QCOMPARE(scaler->ipAddress, QStringLiteral("127.0.0.1"));
+            QCOMPARE(scaler->tcpPort, int(sim.tcpPort()));
+            QCOMPARE(scaler->deviceState, 1);
+        } else {
+            QTest::qWait(200);
+            QCOMPARE(sim.peerCount(), 0);
+        }
+        window.close();
+    }
 };
 
 PLEXA_TEST_MAIN(TestScalerChannel)
