@@ -2,6 +2,7 @@
 // discovery and the device-count poll, the output widgets per generic scaler, page switching,
 // the page wiring and the page utilities. Exchanges with simulated units: tst_scaler_channel.
 #include "plexatest.h"
+#include "formtestutil.h"
 #include "connections.h"
 #include "constants.h"
 #include "mybuttongroup.h"
@@ -73,15 +74,6 @@ QStringList buttonTexts(QWidget* frame)
     for (QAbstractButton* b : frame->findChildren<QAbstractButton*>())
         texts.append(b->text());
     return texts;
-}
-
-QAbstractButton* buttonWithText(QWidget* frame, const QString& text)
-{
-    for (QAbstractButton* b : frame->findChildren<QAbstractButton*>()) {
-        if (b->text() == text)
-            return b;
-    }
-    return nullptr;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // between exchanges, the rate probe of the Jovaris family, TCP replies in segments, and product
 // selection of a generic scaler (its link rate, the boot-loader check, its page widgets' commands).
 #include "plexatest.h"
+#include "formtestutil.h"
 #include "constants.h"
 #include "jovarissim.h"
 #include "mainwin.h"
@@ -73,15 +74,6 @@ std::unique_ptr<SimDevice> answeringUnit(const QByteArray& reply, const QByteArr
     sim->setTerminator(terminator);
     sim->addRule(SimRule::any().reply(reply));
     return sim;
-}
-
-QAbstractButton* buttonWithText(QWidget* frame, const QString& text)
-{
-    for (QAbstractButton* b : frame->findChildren<QAbstractButton*>()) {
-        if (b->text() == text)
-            return b;
-    }
-    return nullptr;
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "zarricksim.h"
+#include "simedid.h"
 
 #include <QStringList>
 
@@ -57,22 +58,7 @@ bool ZarrickSim::start(quint16 port)
 
 QByteArray ZarrickSim::sampleEdid(int seed)
 {
-    QByteArray b(128, '\0');
-    const char header[8] = {'\x00', '\xff', '\xff', '\xff', '\xff', '\xff', '\xff', '\x00'};
-    for (int i = 0; i < 8; ++i)
-        b[i] = header[i];
-    b[8] = '\x59'; // manufacturer "VLM"
-    b[9] = '\x8d';
-    b[10] = char(seed & 0xff); // product code
-    b[12] = char(seed & 0xff); // serial number
-    b[18] = 1;                 // EDID 1.3
-    b[19] = 3;
-    b[20] = '\x80'; // digital input
-    quint8 sum = 0;
-    for (int i = 0; i < 127; ++i)
-        sum = quint8(sum + quint8(b.at(i)));
-    b[127] = char(quint8(256 - sum));
-    return b;
+    return simSampleEdid(seed);
 }
 
 // ---- Test access ----------------------------------------------------------------------------

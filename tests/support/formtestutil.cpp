@@ -1,5 +1,7 @@
 #include "formtestutil.h"
 
+#include <QAbstractButton>
+
 #include <QCoreApplication>
 #include <QLayout>
 #include <QStackedWidget>
@@ -63,4 +65,13 @@ RenderExceptions mainFormRenderExceptions()
     // window frame's geometry is pinned by tst_formframe, outside these form tests.
     ex.outside << "selectProductFrame" << "ConfiguratorTabs";
     return ex;
+}
+
+QAbstractButton* buttonWithText(QWidget* frame, const QString& text)
+{
+    for (QAbstractButton* b : frame->findChildren<QAbstractButton*>()) {
+        if (b->text() == text)
+            return b;
+    }
+    return nullptr;
 }

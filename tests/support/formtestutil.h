@@ -5,6 +5,7 @@
 
 #include <QString>
 
+class QAbstractButton;
 class QWidget;
 
 // The object name of a widget's parent as the form names it: a tab page's parent is its tab
@@ -17,6 +18,9 @@ void bringToFront(QWidget* page);
 
 // Lays out everything in `w` that waits for it and lets the posted layout and polish work run.
 void settleLayouts(QWidget* w);
+
+// The first button inside `frame` whose text is `text`; null when there is none.
+QAbstractButton* buttonWithText(QWidget* frame, const QString& text);
 
 // What the main form lays out on purpose, for the render check.
 RenderExceptions mainFormRenderExceptions();

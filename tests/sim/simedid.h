@@ -1,0 +1,10 @@
+#ifndef SIMEDID_H
+#define SIMEDID_H
+
+#include <QByteArray>
+
+// A small valid base-block EDID ("VLM", EDID 1.3, digital) that simulated units store and hand
+// out; `seed` goes into the product code and serial number so EDIDs can be told apart.
+QByteArray simSampleEdid(int seed);
+
+#endif // SIMEDID_H
