@@ -3,6 +3,7 @@
 // the page wiring and the page utilities. Exchanges with simulated units: tst_scaler_channel.
 #include "plexatest.h"
 #include "formtestutil.h"
+#include "scalerfixture.h"
 #include "connections.h"
 #include "constants.h"
 #include "mybuttongroup.h"
@@ -33,26 +34,6 @@
 #include <memory>
 
 namespace {
-
-// The form in a window and the real controller over it.
-struct Fixture {
-    QMainWindow window;
-    Ui_MainUI ui;
-    std::unique_ptr<Scaler> scaler;
-
-    Fixture()
-    {
-        ui.setupUi(&window);
-        scaler = std::make_unique<Scaler>(&ui);
-    }
-    ~Fixture() { SerialPortLister::clearRegisteredPorts(); }
-
-    void selectProductText(const QString& text)
-    {
-        ui.productCombobox->addItem(text);
-        ui.productCombobox->setCurrentIndex(ui.productCombobox->count() - 1);
-    }
-};
 
 SerialPortEntry port(const QString& name, const QString& description)
 {
@@ -92,7 +73,7 @@ private slots:
     {
         // Units attached at start-up are the baseline, not a change.
         SerialPortLister::registerPort(port(QStringLiteral("/dev/ttyFAKE0"), QStringLiteral("CORMITH Scaler")));
-        Fixture f;
+        ScalerFixture f;
         QSignalSpy refresh(f.scaler.get(), SIGNAL(refreshImmediately()));
         QCOMPARE(f.ui.timingPresets->count(), 6);
         for (int i = 0; i < 6; ++i)
@@ -128,7 +109,7 @@ private slots:
     // and with polling off nothing is counted.
     void devicePollReportsCountChangesOnce()
     {
-        Fixture f;
+        ScalerFixture f;
         QSignalSpy refresh(f.scaler.get(), SIGNAL(refreshImmediately()));
         SerialPortLister::registerPort(port(QStringLiteral("/dev/ttyFAKE1"), QStringLiteral("FORNALE")));
         f.scaler->setPollingEnabled(false);
@@ -172,7 +153,7 @@ private slots:
         QFETCH(QString, description);
         QFETCH(QString, name);
         QFETCH(int, type);
-        Fixture f;
+        ScalerFixture f;
         SerialPortLister::registerPort(port(QStringLiteral("/dev/ttyFAKE3"), description));
         const QList<Device> devices = f.scaler->updateDeviceList();
         if (name.isEmpty()) {
@@ -192,7 +173,7 @@ private slots:
     // picked meanwhile is in no list of this poll and keeps its state.
     void listRefreshResetsStateOnlyForGenericScaler()
     {
-        Fixture f;
+        ScalerFixture f;
         SerialPortLister::registerPort(port(QStringLiteral("/dev/ttyFAKE4"), QStringLiteral("FORNALE")));
         SerialPortLister::registerPort(port(QStringLiteral("/dev/ttyFAKE5"), QStringLiteral("FORNALE")));
         const QList<Device> two = f.scaler->updateDeviceList();
@@ -218,7 +199,7 @@ private slots:
 
     void updateDeviceListKeepsOldListWhileLinkIsBusy()
     {
-        Fixture f;
+        ScalerFixture f;
         SerialPortLister::registerPort(port(QStringLiteral("/dev/ttyFAKE6"), QStringLiteral("CORMITH")));
         QCOMPARE(f.scaler->updateDeviceList().size(), 1);
         SerialPortLister::unregisterPort(QStringLiteral("/dev/ttyFAKE6"));
@@ -234,7 +215,7 @@ private slots:
 
     void setStateSwitchesGenericPagesOnChange()
     {
-        Fixture f;
+        ScalerFixture f;
         const QList<QWidget*> pages = {f.ui.outputTab, f.ui.timingTab, f.ui.edidConfigureTab, f.ui.osdTimeoutSpinBox,
                                        f.ui.scalerExportSettings};
         auto allEnabled = [&](bool enabled) {
@@ -267,7 +248,7 @@ private slots:
         const double factor = TimeScale::factor();
         TimeScale::setFactor(0.2);
         auto restore = qScopeGuard([factor] { TimeScale::setFactor(factor); });
-        Fixture f;
+        ScalerFixture f;
         f.scaler->showStatus(QStringLiteral("first"));
         QTest::qWait(TimeScale::ms(1000));
         f.scaler->showStatus(QStringLiteral("second"));
@@ -279,7 +260,7 @@ private slots:
 
     void clearRunFlagStopsRunFlag()
     {
-        Fixture f;
+        ScalerFixture f;
         QVERIFY(f.scaler->runFlag);
         f.scaler->clearRunFlag();
         QVERIFY(!f.scaler->runFlag);
@@ -304,7 +285,7 @@ private slots:
         QFETCH(bool, colorSpace);
         QFETCH(bool, outputLock);
         QFETCH(bool, colorRange);
-        Fixture f;
+        ScalerFixture f;
         f.window.show();
         // Another scaler first: its buttons must not stay in the shared frame.
         f.scaler->showProductWidgets(product == NAME_SCALER_HDMI_VGA_TO_3GSDI ? NAME_SCALER_VGA_TO_DVI
@@ -324,7 +305,7 @@ private slots:
 
     void outputResolutionButtonsSendTheirListPosition()
     {
-        Fixture f;
+        ScalerFixture f;
         f.scaler->showProductWidgets(NAME_SCALER_VGA_TO_DVI);
         QSignalSpy sent(f.scaler->currentOutputResGroup, SIGNAL(sendCommand(QString, QString)));
         buttonWithText(f.ui.outputResolutionFrame, QStringLiteral("Auto-Detect"))->click();
@@ -356,7 +337,7 @@ private slots:
         QFETCH(QString, field);
         QFETCH(QString, text);
         QFETCH(bool, accepted);
-        Fixture f;
+        ScalerFixture f;
         auto* edit = f.window.findChild<QLineEdit*>(field);
         QVERIFY(edit && edit->validator());
         QString input = text;
@@ -383,7 +364,7 @@ private slots:
     {
         QFETCH(QString, widget);
         QFETCH(QStringList, signalNames);
-        Fixture f;
+        ScalerFixture f;
         QObject* sender = f.window.findChild<QObject*>(widget);
         QVERIFY(sender);
         QStringList found;
@@ -415,7 +396,7 @@ private slots:
     {
         QFETCH(QString, widget);
         QFETCH(QString, connection);
-        Fixture f;
+        ScalerFixture f;
         QObject* sender = f.window.findChild<QObject*>(widget);
         QVERIFY(sender);
         // "signal -> Scaler::<object name> slot"
@@ -431,7 +412,7 @@ private slots:
 
     void tabChangeOfOtherControllersProductsIsIgnored()
     {
-        Fixture f;
+        ScalerFixture f;
         f.scaler->setState(1);
         f.scaler->selectedDevice.name = NAME_SCALER_VGA_TO_DVI;
         f.ui.inputselectframe->setEnabled(true);
@@ -477,7 +458,7 @@ private slots:
 
     void layoutSearchFindsNestedWidgets()
     {
-        Fixture f;
+        ScalerFixture f;
         QWidget page;
         auto* outer = new QVBoxLayout(&page);
         auto* middle = new QHBoxLayout;
@@ -508,7 +489,7 @@ private slots:
     // the same name, and both file fields name the copy.
     void firmwareArchiveIsCopiedIntoDownloadFolder()
     {
-        Fixture f;
+        ScalerFixture f;
         ScriptedDialogs dialogs;
         ScriptedDialogs::Scope scope(dialogs);
         const QString folder = QDir::homePath() + QStringLiteral("/VelmoFWUpgrade");
@@ -545,7 +526,7 @@ private slots:
 
     void failedArchiveCopyIsReported()
     {
-        Fixture f;
+        ScalerFixture f;
         ScriptedDialogs dialogs;
         ScriptedDialogs::Scope scope(dialogs);
         const QString folder = QDir::homePath() + QStringLiteral("/VelmoFWUpgrade");

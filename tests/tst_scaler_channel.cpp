@@ -4,6 +4,7 @@
 // selection of a generic scaler (its link rate, the boot-loader check, its page widgets' commands).
 #include "plexatest.h"
 #include "formtestutil.h"
+#include "scalerfixture.h"
 #include "constants.h"
 #include "jovarissim.h"
 #include "mainwin.h"
@@ -36,36 +37,6 @@
 #include <memory>
 
 namespace {
-
-struct Fixture {
-    QMainWindow window;
-    Ui_MainUI ui;
-    std::unique_ptr<Scaler> scaler;
-
-    Fixture()
-    {
-        ui.setupUi(&window);
-        scaler = std::make_unique<Scaler>(&ui);
-    }
-
-    void selectProductText(const QString& text)
-    {
-        ui.productCombobox->addItem(text);
-        ui.productCombobox->setCurrentIndex(ui.productCombobox->count() - 1);
-    }
-    // A generic scaler on `port`, picked in the drop-down as the hub lists it.
-    void pickGeneric(const QString& port, const QString& name = NAME_SCALER_VGA_TO_DVI)
-    {
-        scaler->selectedDevice.name = name;
-        scaler->selectedDevice.portName = port;
-        selectProductText(name + QStringLiteral(", ") + port);
-    }
-    QString status() const { return ui.statusBar->currentMessage(); }
-    bool statusIsError() const
-    {
-        return ui.statusBar->palette().color(QPalette::WindowText) == QColor(255, 70, 50);
-    }
-};
 
 // A unit that answers every line with `reply`.
 std::unique_ptr<SimDevice> answeringUnit(const QByteArray& reply, const QByteArray& terminator = "\r")
@@ -139,7 +110,7 @@ private slots:
         QFETCH(QString, edidSource);
         QFETCH(QByteArray, wire);
 
-        Fixture f;
+        ScalerFixture f;
         auto sim = answeringUnit("OK\r\n>", sender == "tcp" ? "\n\r" : "\r");
         if (sender == "tcp") {
             QVERIFY(sim->startTcp());
@@ -191,7 +162,7 @@ private slots:
         QFETCH(QString, status);
         QFETCH(bool, error);
         QFETCH(QString, replyText);
-        Fixture f;
+        ScalerFixture f;
         auto sim = answeringUnit(reply);
         QVERIFY(sim->startPty());
         f.pickGeneric(sim->portName());
@@ -216,7 +187,7 @@ private slots:
     // reply; the next send after it goes through.
     void availabilityKeepsExchangesApart()
     {
-        Fixture f;
+        ScalerFixture f;
         auto sim = std::make_unique<SimDevice>();
         sim->addRule(SimRule::exact("#GET_A").reply("A IS 1\r\n>").after(300));
         sim->addRule(SimRule::exact("#GET_B").reply("B IS 2\r\n>"));
@@ -261,7 +232,7 @@ private slots:
     // A reply that comes after its wait is not taken for the next command's.
     void lateReplyIsNotTakenForTheNextCommand()
     {
-        Fixture f;
+        ScalerFixture f;
         auto sim = std::make_unique<SimDevice>();
         sim->addRule(SimRule::exact("#GET_A").reply("A IS 1\r\n>").after(900));
         sim->addRule(SimRule::exact("#GET_B").reply("B IS 2\r\n>").after(400));
@@ -278,7 +249,7 @@ private slots:
     // The family sender leaves the link OCCUPIED for the page's burst; setAvailable ends it.
     void familyBurstHoldsTheLinkUntilSetAvailable()
     {
-        Fixture f;
+        ScalerFixture f;
         JovarisSim sim(JovarisSim::Model::Norrith);
         QVERIFY(sim.start());
         f.selectProductText(QStringLiteral("Norrith Extender"));
@@ -300,7 +271,7 @@ private slots:
     // rates and leaves the rate empty for the next try.
     void baudProbeFindsRateOnce()
     {
-        Fixture f;
+        ScalerFixture f;
         JovarisSim sim(JovarisSim::Model::Jovaris);
         sim.setBaudRate(57600);
         QVERIFY(sim.start());
@@ -319,7 +290,7 @@ private slots:
 
     void baudProbeFailsAfterSevenRates()
     {
-        Fixture f;
+        ScalerFixture f;
         auto sim = std::make_unique<SimDevice>(); // hears, never answers
         sim->setTerminator("\r\n");
         QVERIFY(sim->startPty());
@@ -339,7 +310,7 @@ private slots:
     // unit is gone: the EDID page shuts and the user is told.
     void tcpRepliesAreJoinedAcrossSegments()
     {
-        Fixture f;
+        ScalerFixture f;
         ScriptedDialogs dialogs;
         ScriptedDialogs::Scope scope(dialogs);
         ZarrickSim sim(ZarrickSim::Model::Zarrick);
@@ -383,7 +354,7 @@ private slots:
     // instructions, and no "#GET_".
     void selectingGenericScaler()
     {
-        Fixture f;
+        ScalerFixture f;
         ScalerSim sim(ScalerSim::Model::Sdi);
         QVERIFY(sim.start());
         const QList<Device> devices = f.scaler->updateDeviceList();
@@ -427,7 +398,7 @@ private slots:
     // Widget action -> the line the unit receives.
     void pageWidgetsSendTheirCommands()
     {
-        Fixture f;
+        ScalerFixture f;
         ScalerSim sim(ScalerSim::Model::Hdmi);
         QVERIFY(sim.start());
         const QList<Device> devices = f.scaler->updateDeviceList();
