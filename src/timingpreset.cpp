@@ -9,3 +9,8 @@ TimingPreset::TimingPreset(Ui_MainUI* ui, int presetIndex)
 }
 
 TimingPreset::~TimingPreset() = default;
+
+void TimingPreset::setTimingFields(const QString& reply)
+{
+    Q_UNUSED(reply);
+}

@@ -21,6 +21,12 @@ public:
     // The editor page shown in the preset's tab; null until the editor is built.
     QWidget* value() const { return m_editorWidget; }
 
+    // True while the preset still has to be read from the unit the next time its tab is shown.
+    bool isEnabledFlag() const { return m_enabledFlag; }
+    void setEnabledFlag(bool enabled) { m_enabledFlag = enabled; }
+    // Fills the editor from the unit's reply to "#GET_TIMING_PRESET n".
+    void setTimingFields(const QString& reply);
+
 signals:
     void sendCommand(QString command, QString param);
 
@@ -28,6 +34,7 @@ private:
     Ui_MainUI* ui = nullptr;
     int m_presetIndex = 0;
     QWidget* m_editorWidget = nullptr;
+    bool m_enabledFlag = true;
 };
 
 #endif // TIMINGPRESET_H

@@ -64,6 +64,8 @@ class TestEdidDecode : public QObject
 private slots:
     void refusesWhatIsNotAnEdid_data();
     void refusesWhatIsNotAnEdid();
+    void transferCheck_data();
+    void transferCheck();
     void header_data();
     void header();
     void videoInput_data();
@@ -121,6 +123,37 @@ void TestEdidDecode::refusesWhatIsNotAnEdid()
     QVERIFY(decodeEdid(bytes, context, &state, &error).isEmpty());
     QVERIFY2(error.contains(fragment), qPrintable(error));
     QCOMPARE(state.monitorName, QStringLiteral("untouched"));
+}
+
+void TestEdidDecode::transferCheck_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("fragment"); // empty: accepted
+    const QByteArray one = EdidBuilder().build();
+    const QByteArray two = EdidBuilder().cea().build();
+    QTest::newRow("one block") << one << QString();
+    QTest::newRow("two blocks") << two << QString();
+    QTest::newRow("empty") << QByteArray() << "has 0";
+    QTest::newRow("three blocks") << two + one << "has 384";
+    QTest::newRow("torn") << two.left(200) << "has 200";
+    QByteArray badHeader = one;
+    badHeader[1] = 0;
+    EdidBuilder::fixChecksums(&badHeader);
+    QTest::newRow("bad header") << badHeader << "header";
+    QByteArray badSum = two;
+    badSum[140] = char(badSum.at(140) + 1);
+    QTest::newRow("second block sum") << badSum << "block 1";
+}
+
+void TestEdidDecode::transferCheck()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, fragment);
+    const QString error = edidTransferError(bytes);
+    if (fragment.isEmpty())
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+    else
+        QVERIFY2(error.contains(fragment), qPrintable(error));
 }
 
 void TestEdidDecode::header_data()

@@ -44,6 +44,23 @@ QString edidInputError(const QByteArray& bytes)
     return QString();
 }
 
+QString edidTransferError(const QByteArray& bytes)
+{
+    if (bytes.size() != 128 && bytes.size() != 256)
+        return QStringLiteral("This is not a valid EDID: a unit's EDID has 128 or 256 bytes, but this one has %1.")
+            .arg(bytes.size());
+    if (!bytes.startsWith(QByteArray(kHeader, 8)))
+        return QStringLiteral("This is not a valid EDID: it does not begin with the EDID header 00 FF FF FF FF FF FF 00.");
+    for (int block = 0; block < bytes.size() / 128; ++block) {
+        quint8 sum = 0;
+        for (int i = 0; i < 128; ++i)
+            sum = quint8(sum + quint8(bytes.at(block * 128 + i)));
+        if (sum != 0)
+            return QStringLiteral("This is not a valid EDID: the checksum of block %1 is wrong.").arg(block);
+    }
+    return QString();
+}
+
 QString decodeEdid(const QByteArray& bytes, const EdidDecodeContext& context, EdidState* state, QString* error)
 {
     const QString problem = edidInputError(bytes);

@@ -40,6 +40,12 @@ QString decodeEdid(const QByteArray& bytes, const EdidDecodeContext& context, Ed
 // The first check of decodeEdid alone: empty when the bytes can be decoded, else the message.
 QString edidInputError(const QByteArray& bytes);
 
+// The stricter check for an EDID that crosses a link: bytes read from a unit, or a file about to
+// be sent to one. Units hold one or two blocks, so only 128 or 256 bytes are taken, with the
+// header pattern and every block summing to 0 (a torn transfer rarely keeps its sums). Empty when
+// the bytes may be used, else the message to show.
+QString edidTransferError(const QByteArray& bytes);
+
 // The hexadecimal table of all bytes and the block map of the first two blocks, as the
 // description begins.
 QString edidHexDump(const QByteArray& bytes);
