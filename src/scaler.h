@@ -291,6 +291,28 @@ protected:
     // Fills the EDID upload target list for the selected scaler (the EDID pages fill it in).
     void fillEdidSelector() {}
 
+    // Read-back chains of the generic scaler pages. One query is in flight at a time and the
+    // connection of commandComplete() to the next parse slot is the chain's only cursor.
+    // beginReadBack: sets `updating`, disables the page tabs, routes commandComplete() to
+    // `parseSlot` (a SLOT(...) string) and sends `query` (with `arg` after a blank) with a 500 ms
+    // wait. chainNext: the same from inside a parse slot, for the next query. Both return false
+    // when the query could not be sent; the chain has then been ended (pages usable again) and
+    // the sender has said why.
+    bool beginReadBack(const char* name, const char* parseSlot, const QString& query, const QString& arg = QString());
+    bool chainNext(const char* parseSlot, const QString& query, const QString& arg = QString());
+    // The normal end of a chain: link released, pages enabled, `updating` cleared.
+    void endReadBack();
+    // Ends a chain that cannot go on, saying why on the status bar (errors palette).
+    void abortReadBack(const QString& why);
+    // For a parse slot: true (and the chain ended with "No response from unit") when the unit
+    // did not answer the query whose reply the slot was about to read.
+    bool readBackReplyMissing();
+
+public:
+    // The value after `key` in `reply`: the text split at `key` (letter case ignored, empty pieces
+    // kept) must give exactly two pieces; false otherwise, and *value is left alone.
+    static bool valueAfterKey(const QString& reply, const QString& key, QString* value);
+
 public:
     // Puts a new "#SET_EDID_MODE" grid with `entries` into `frame` in place of the current one,
     // buttons built, not connected. The EDID pages of every family use it.
@@ -354,6 +376,9 @@ public:
     ScalerRecord* settings = nullptr;
     // The last exchange ended without its prompt (time-out or a closed link).
     bool lastExchangeTimedOut = false;
+    // The last generic sendCommand() wrote nothing (busy link or port that would not open); no
+    // commandComplete() follows it.
+    bool lastSendFailed = false;
 
 private:
     // While the shared reader or the baud probe reads a link, the receive slots leave it alone.
@@ -366,6 +391,8 @@ public:
 
     // Monotonic milliseconds for the status deadline (never the time of day).
     static qint64 monotonicNowMs();
+    // What the status bar says when a unit let a query's wait run out.
+    static QString noResponseMessage() { return QStringLiteral("No response from unit"); }
 };
 
 #endif // SCALER_H

@@ -33,7 +33,6 @@
 namespace {
 const QString openFailedMessage =
     QStringLiteral("Failed to open serial port. Try disconnect power and connect the unit.");
-const QString noResponseMessage = QStringLiteral("No response from unit");
 const int availabilityChecks = 100;
 const int availabilityCheckMs = 100;
 const int pollStepMs = 100;
@@ -102,6 +101,7 @@ void Scaler::sendCommand(QString cmd, QString param1, QString param2, int wait)
 {
     if (wait == 0)
         wait = 500;
+    lastSendFailed = true;
     if (!waitForAvailable(availabilityChecks)) {
         showError(QStringLiteral("Command Failed."));
         ui->uploadButton->setEnabled(true);
@@ -114,10 +114,11 @@ void Scaler::sendCommand(QString cmd, QString param1, QString param2, int wait)
         showError(openFailedMessage);
         return;
     }
+    lastSendFailed = false;
     ReplyWait replyWait;
     replyWait.waitMs = roundedWait(wait);
     if (!serialExchange(genericCommandLine(cmd, param1, param2), ReplyRules::serial(), replyWait))
-        showError(noResponseMessage);
+        showError(noResponseMessage());
     // The page's follow-up runs after this exchange has let go of the link.
     QTimer::singleShot(TimeScale::ms(50), this, SIGNAL(commandComplete()));
     availability = AVAILABLE;
@@ -235,7 +236,7 @@ void Scaler::showResult()
 {
     replyText = replyText.trimmed();
     if (lastExchangeTimedOut)
-        showError(noResponseMessage);
+        showError(noResponseMessage());
     else if (!replyText.isEmpty()) {
         if (replyIsWrong(replyText))
             showError(QStringLiteral("Command failed."));
