@@ -713,6 +713,8 @@ QSerialPort* RecordingControllerFactory::createSerialPort()
 
 Discovery* RecordingControllerFactory::createDiscovery(Ui_MainUI* ui)
 {
+    if (realDiscovery)
+        return realDiscoveryController = keep(new Discovery(ui), QStringLiteral("createDiscovery"));
     return discovery = keep(new RecordingDiscovery(ui, &log, &script), QStringLiteral("createDiscovery"));
 }
 

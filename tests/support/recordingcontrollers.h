@@ -341,6 +341,9 @@ public:
     // When set, createScaler builds the real Scaler (realScalerController) in place of the
     // RecordingScaler double, so a test can drive it inside the real window.
     bool realScaler = false;
+    // When set, createDiscovery builds the real Discovery (realDiscoveryController) in place of the
+    // RecordingDiscovery double; it scans the network DiscoveryNetwork::current() names.
+    bool realDiscovery = false;
 
     CallLog log;
     ControllerScript script;
@@ -348,6 +351,7 @@ public:
     // The doubles created last; null until created.
     QSerialPort* serialPort = nullptr;
     RecordingDiscovery* discovery = nullptr;
+    Discovery* realDiscoveryController = nullptr; // instead of discovery when realDiscovery is set
     RecordingScaler* scaler = nullptr;
     Scaler* realScalerController = nullptr; // instead of scaler when realScaler is set
     RecordingOstrand* ostrand = nullptr;
