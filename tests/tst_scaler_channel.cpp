@@ -57,9 +57,9 @@ private slots:
     void initTestCase()
     {
         SerialPortLister::setSystemPortsListed(false);
-        // The exchanges here cross threads and a pty: a 500 ms wait must stay long enough for a
-        // simulated unit's first byte under the sanitizers.
-        TimeScale::setFactor(0.25);
+        // The exchanges here cross threads and a pty: the family sender's 300 ms wait must stay
+        // long enough for a simulated unit's first byte under the sanitizers on a loaded machine.
+        TimeScale::setFactor(0.5);
     }
 
     // What each sender writes, per family and argument pattern.
