@@ -149,29 +149,29 @@ public slots:
     // Generic read-back (filled by the read-back pages).
     void parseOutputData() {}
     void parseOutputResolution() {}
-    void parseColorSpace() {}
-    void parseOutputMode() {}
-    void parseOutputLock() {}
-    void parsePictureData() {}
-    void parseContrast() {}
-    void parseBrightness() {}
-    void parseSaturation() {}
-    void parseHue() {}
-    void parseSharpness() {}
-    void parseColorRange() {}
-    void parseColorTemp() {}
-    void parseColorBalanceRed() {}
+    void parseColorSpace();
+    void parseOutputMode();
+    void parseOutputLock();
+    void parsePictureData();
+    void parseContrast();
+    void parseBrightness();
+    void parseSaturation();
+    void parseHue();
+    void parseSharpness();
+    void parseColorRange();
+    void parseColorTemp();
+    void parseColorBalanceRed();
     void parseInputSelected() {}
-    void parseColorBalanceGreen() {}
-    void parseColorBalanceBlue() {}
-    void parseEdgeEnhancement() {}
-    void parseAdjustData() {}
-    void parseUnderOverScan() {}
-    void parseAspectRatio() {}
-    void parseHorizontalMirror() {}
-    void parseVerticalMirror() {}
-    void parseHorizontalShift() {}
-    void parseVerticalShift() {}
+    void parseColorBalanceGreen();
+    void parseColorBalanceBlue();
+    void parseEdgeEnhancement();
+    void parseAdjustData();
+    void parseUnderOverScan();
+    void parseAspectRatio();
+    void parseHorizontalMirror();
+    void parseVerticalMirror();
+    void parseHorizontalShift();
+    void parseVerticalShift();
     void parseTestPatterns() {}
 
     // Generic command slots.
@@ -225,8 +225,8 @@ public slots:
 
     // Generic read-back chains (filled by the read-back pages).
     void refreshOutputData() {}
-    void refreshPictureData() {}
-    void refreshAdjustData() {}
+    void refreshPictureData();
+    void refreshAdjustData();
     void refreshSystemData() {}
     void refreshTestPatternData() {}
     void refreshTimingData() {}

@@ -246,26 +246,7 @@ void Scaler::showResult()
     availability = AVAILABLE;
 }
 
-void Scaler::handleCommand(QString cmd, QString param)
-{
-    handleCommandWait(cmd, param, QString(), 500);
-}
-
-void Scaler::handleCommandWait(QString cmd, QString param1, QString param2, int wait)
-{
-    qDebug() << "handleCommand " << cmd << param1 << param2;
-    disconnect(this, SIGNAL(commandComplete()), nullptr, nullptr);
-    connect(this, SIGNAL(commandComplete()), this, SLOT(showResult()));
-    sendCommand(cmd, param1, param2, wait);
-}
-
-// Filled by the generic scaler's command slots, the Jovaris-family and the TCP EDID pages.
-void Scaler::handleCustomCommand(QString cmd, QString param)
-{
-    Q_UNUSED(cmd)
-    Q_UNUSED(param)
-}
-
+// Filled by the Jovaris-family and the TCP EDID pages.
 void Scaler::handleNORRITHCommand(QString cmd, QString param)
 {
     Q_UNUSED(cmd)
@@ -284,36 +265,10 @@ void Scaler::handleCAVROSHCommand(QString cmd, QString param)
     Q_UNUSED(param)
 }
 
-void Scaler::horizontalMirrorClicked(bool checked)
-{
-    Q_UNUSED(checked)
-}
-
-void Scaler::phaseAutoClicked(bool checked)
-{
-    Q_UNUSED(checked)
-}
-
 void Scaler::presetTabChanged(int index)
 {
     Q_UNUSED(index)
 }
-
-void Scaler::osdTimeoutToggled(bool checked)
-{
-    Q_UNUSED(checked)
-}
-
-void Scaler::osdTimeoutChanged() {}
-
-void Scaler::displayNotifyToggled(bool checked)
-{
-    Q_UNUSED(checked)
-}
-
-void Scaler::factoryReset() {}
-
-void Scaler::reboot() {}
 
 // The byte readers take replyBytes from replyReadPos on, one byte at a time; a byte that is not
 // looked for is consumed and skipped. The deadline is monotonic (delay() is).

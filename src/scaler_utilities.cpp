@@ -1,5 +1,5 @@
 // Scaler controller: small operations around the command channel that the window and the pages
-// call: enabling the widgets of a layout, the firmware archive copy, the vertical-mirror switch.
+// call: enabling the widgets of a layout and the firmware archive copy.
 #include "scaler.h"
 
 #include "dialogs.h"
@@ -84,14 +84,4 @@ void Scaler::updateSelectBrowse_2()
     ui->updateFilename->setText(copy);
     ui->updateFilename_2->setText(copy);
     ui->updatePlxInstall_3->setEnabled(true);
-}
-
-void Scaler::verticalMirrorClicked(bool checked)
-{
-    if (updating)
-        return;
-    disconnect(this, SIGNAL(commandComplete()), nullptr, nullptr);
-    connect(this, SIGNAL(commandComplete()), this, SLOT(showResult()));
-    sendCommand(QStringLiteral("#SET_VERTICAL_MIRROR"), checked ? QStringLiteral("1") : QStringLiteral("0"), QString(),
-                500);
 }
