@@ -8,6 +8,8 @@
 // resolution grid have no such guard: setting them from a reply emits nothing.
 #include "scaler.h"
 
+#include "constants.h"
+#include "timingpreset.h"
 #include "ui_mainui.h"
 
 #include <QDebug>
@@ -33,6 +35,12 @@ bool isGenericScalerType(int type)
 void Scaler::handleCommand(QString cmd, QString param)
 {
     handleCommandWait(cmd, param, QString(), commandWaitMs);
+    // A timing preset takes what it sent as held by the unit; a value the unit did not take must
+    // go out again with the preset's next apply.
+    if (auto* preset = qobject_cast<TimingPreset*>(sender())) {
+        if (lastSendFailed || lastExchangeTimedOut || replyIsWrong(replyText))
+            preset->commandFailed(cmd, param);
+    }
 }
 
 void Scaler::handleCommandWait(QString cmd, QString param1, QString param2, int wait)

@@ -402,8 +402,8 @@ private slots:
     }
 
     // The real scaler in front of a simulated unit: an edit of the third preset reaches the wire
-    // as "#SET_HORZ_ACTIVE 1920 2\r"; with the failure report wired as the scaler is to wire it,
-    // a refused value goes out again with the next apply.
+    // as "#SET_HORZ_ACTIVE 1920 2\r", and a value the unit refused goes out again with the next
+    // apply (the scaler reports the failure back to the preset).
     void editedPresetReachesTheUnit()
     {
         TimeScale::setFactor(1); // a pty, a loaded machine and the sanitizers: real reply waits
@@ -418,11 +418,6 @@ private slots:
 
         TimingPreset* preset = f.scaler->presets.at(2);
         QCOMPARE(f.ui.timingPresets->widget(2), preset->value());
-        // What the scaler is to do after each command it sends for a preset.
-        QObject::connect(preset, &TimingPreset::sendCommand, preset, [&](const QString& cmd, const QString& param) {
-            if (f.scaler->lastSendFailed || f.scaler->lastExchangeTimedOut || replyIsWrong(f.scaler->replyText))
-                preset->commandFailed(cmd, param);
-        });
         // The unit's own preset 2 differs from 1080p60 in its active width only.
         const QString unitPreset = sim.setting(QStringLiteral("TIMING_PRESET 2"));
         QVERIFY(unitPreset.contains(QLatin1String("Hor Active = 1888")));
