@@ -96,6 +96,11 @@ public:
         return {};
     }
 
+    // EDID upload to a generic scaler over its serial link (YMODEM-1K): the target is the text of
+    // `uploadToDropdown`, the file an EDID ".bin" of 128 or 256 bytes. Reports to the user itself.
+    // `device` is not consulted: the transfer uses the controller's own link.
+    virtual void sendEDID(Device device, QString filename);
+
     // The family of the product picked in the drop-down: Jovaris or Surrow first, then Norrith,
     // Zarrick, Cavrosh; anything else is a generic scaler. Substring tests, case-sensitive.
     Family selectedFamily() const;

@@ -119,6 +119,13 @@ ScalerSim::ScalerSim(Model model)
     setTerminator("\r");
     setRequiredBaudRate(CommandRate);
     m_settings = defaults();
+    m_edidReceiver.setScript(edidUploadScript());
+    m_edidReceiver.send = [this](const QByteArray& bytes) { reply(bytes); };
+    m_edidReceiver.ended = [this] {
+        if (m_edidReceiver.state() == SimYmodemReceiver::State::Done)
+            m_edids[m_edidInput] = m_edidReceiver.data();
+        setLineMode(true);
+    };
 }
 
 ScalerSim::~ScalerSim()
@@ -450,6 +457,8 @@ bool ScalerSim::handleLine(const QByteArray& raw)
         reply(answer({QStringLiteral("FACTORY RESET DONE")}));
     } else if (word == QLatin1String("#REBOOT") && args.isEmpty()) {
         reply(answer({QStringLiteral("REBOOTING")}));
+    } else if (word == QLatin1String("#SEND_EDID")) {
+        startEdidUpload(args);
     } else if (word == QLatin1String("#FW_UPGRADE") && args.isEmpty()) {
         // The answer still goes out as text; the boot loader takes the very next bytes.
         reply(answer({QStringLiteral("FIRMWARE UPGRADE MODE")}));
@@ -467,6 +476,10 @@ bool ScalerSim::handleLine(const QByteArray& raw)
 
 void ScalerSim::handleBytes(const QByteArray& data)
 {
+    if (m_edidReceiver.state() == SimYmodemReceiver::State::Receiving) {
+        m_edidReceiver.feed(data);
+        return;
+    }
     if (!m_bootLoader) {
         SimDevice::handleBytes(data);
         return;
@@ -516,4 +529,59 @@ void ScalerSim::bootLoaderBytes(const QByteArray& data)
             return;
         }
     }
+}
+
+// ---- EDID upload ----------------------------------------------------------------------------
+
+SimYmodemReceiver::Script ScalerSim::edidUploadScript()
+{
+    SimYmodemReceiver::Script script;
+    script.readyText = QByteArrayLiteral("WAITING FOR EDID FILE\r\n");
+    // The unit asks for the closing block by itself; the program sends it after a pause anyway.
+    script.requestAfterEot = true;
+    script.completionText = QByteArrayLiteral("\r\nThe EDID file transmission is complete.\r\n>");
+    return script;
+}
+
+void ScalerSim::startEdidUpload(const QStringList& args)
+{
+    const QString input = args.value(0, currentInput());
+    if (args.size() > 1 || (input != QLatin1String("0") && input != QLatin1String("1"))) {
+        reply(answer({QStringLiteral("Wrong parameter")}));
+        return;
+    }
+    m_edidInput = input.toInt();
+    setLineMode(false);
+    m_edidReceiver.start();
+}
+
+QByteArray ScalerSim::edid(int input) const
+{
+    QByteArray bytes;
+    runOnSimThread([&] { bytes = m_edids.value(input); });
+    return bytes;
+}
+
+void ScalerSim::setEdid(int input, const QByteArray& bytes)
+{
+    runOnSimThread([&] { m_edids[input] = bytes; });
+}
+
+void ScalerSim::setEdidUploadScript(const SimYmodemReceiver::Script& script)
+{
+    runOnSimThread([&] { m_edidReceiver.setScript(script); });
+}
+
+SimYmodemReceiver::State ScalerSim::edidUploadState() const
+{
+    SimYmodemReceiver::State state = SimYmodemReceiver::State::Idle;
+    runOnSimThread([&] { state = m_edidReceiver.state(); });
+    return state;
+}
+
+QList<QByteArray> ScalerSim::edidUploadFrames() const
+{
+    QList<QByteArray> frames;
+    runOnSimThread([&] { frames = m_edidReceiver.frames(); });
+    return frames;
 }

@@ -2,6 +2,7 @@
 #define SCALERSIM_H
 
 #include "simdevice.h"
+#include "ymodemunitsim.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -68,6 +69,18 @@ public:
     // Each well-formed packet the boot loader took (length byte first).
     QList<QByteArray> bootLoaderPackets() const;
 
+    // ---- EDID upload: "#SEND_EDID [input]" starts the unit's YMODEM receiver (ymodemunitsim.h):
+    // ready text beginning "W", then "C"; after the closing block "The EDID file transmission is
+    // complete." and the prompt. The file is kept as the input's EDID (0 VGA, 1 HDMI; without an
+    // input, the one the unit shows). "a" between blocks aborts and keeps nothing.
+    QByteArray edid(int input) const;
+    void setEdid(int input, const QByteArray& bytes);
+    // The unit's own receiver script; a test adds faults to a copy and sets it.
+    static SimYmodemReceiver::Script edidUploadScript();
+    void setEdidUploadScript(const SimYmodemReceiver::Script& script);
+    SimYmodemReceiver::State edidUploadState() const;
+    QList<QByteArray> edidUploadFrames() const;
+
 protected:
     bool handleLine(const QByteArray& line) override;
     void handleBytes(const QByteArray& data) override;
@@ -99,6 +112,12 @@ private:
     QElapsedTimer m_lastBytes;
     static constexpr int PacketGapMs = 500;
     QList<QByteArray> m_packets;
+
+    // EDID upload (simulator thread).
+    void startEdidUpload(const QStringList& args);
+    SimYmodemReceiver m_edidReceiver;
+    int m_edidInput = 0;
+    QMap<int, QByteArray> m_edids;
 };
 
 #endif // SCALERSIM_H

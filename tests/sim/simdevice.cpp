@@ -235,6 +235,7 @@ void SimDevice::stop()
 {
     runOnSimThread([this] {
         ++m_epoch;
+        m_arrivals.clear();
         for (Transport kind : {Transport::Pty, Transport::Tcp, Transport::Udp})
             closeTransport(kind);
         m_peers.clear();
@@ -377,6 +378,15 @@ void SimDevice::setRequiredBaudRate(qint32 baudRate)
     m_requiredBaud = baudRate;
 }
 
+void SimDevice::setPaced(bool paced)
+{
+    runOnSimThread([&] {
+        m_paced = paced;
+        if (!m_wireClock.isValid())
+            m_wireClock.start();
+    });
+}
+
 void SimDevice::push(const QByteArray& data, int delayMs)
 {
     SimReply r;
@@ -443,7 +453,49 @@ void SimDevice::onPeerClosed(quint64 peerId)
     m_peers.erase(peerId);
 }
 
+qint64 SimDevice::wireNsPerByte(const SimTransport* t) const
+{
+    if (!m_paced || !t || t->kind() != Transport::Pty)
+        return 0;
+    const SimSerialSettings s = t->serialSettings();
+    if (s.baudRate <= 0)
+        return 0;
+    const int bits = 1 + s.dataBits + (s.parity == 'N' ? 0 : 1) + s.stopBits;
+    return qint64(bits) * 1000000000 / s.baudRate;
+}
+
 void SimDevice::onBytes(quint64 peerId, const QByteArray& data)
+{
+    auto it = m_peers.find(peerId);
+    const qint64 perByte = it == m_peers.end() ? 0 : wireNsPerByte(it->second.transport);
+    if (perByte == 0 && m_arrivals.isEmpty()) {
+        deliverBytes(peerId, data);
+        return;
+    }
+    // The bytes are handed on when the last of them would have come down the line.
+    const qint64 now = m_wireClock.nsecsElapsed();
+    m_inFreeNs = qMax(now, m_inFreeNs) + perByte * data.size();
+    m_arrivals.append(Arrival {m_inFreeNs, peerId, data});
+    if (m_arrivals.size() == 1)
+        deliverDueBytes(); // arms the timer; the one already armed serves the rest
+}
+
+void SimDevice::deliverDueBytes()
+{
+    const qint64 now = m_wireClock.nsecsElapsed();
+    while (!m_arrivals.isEmpty() && m_arrivals.first().dueNs <= now) {
+        const Arrival a = m_arrivals.takeFirst();
+        deliverBytes(a.peerId, a.data);
+    }
+    if (!m_arrivals.isEmpty())
+        QTimer::singleShot(int((m_arrivals.first().dueNs - now + 999999) / 1000000), Qt::PreciseTimer, m_context,
+                           [this, epoch = m_epoch] {
+                               if (epoch == m_epoch)
+                                   deliverDueBytes();
+                           });
+}
+
+void SimDevice::deliverBytes(quint64 peerId, const QByteArray& data)
 {
     auto it = m_peers.find(peerId);
     if (it == m_peers.end())
@@ -579,7 +631,13 @@ void SimDevice::pump(quint64 peerId)
     it->second.busy = true;
     // Always through the event loop, never from inside the receive path: a step may close the
     // link, and transports must not be torn down under their own read handler.
-    const int delay = qMax(0, TimeScale::ms(it->second.out.first().delayMs));
+    int delay = qMax(0, TimeScale::ms(it->second.out.first().delayMs));
+    if (const qint64 perByte = wireNsPerByte(it->second.transport)) {
+        // Written when its last byte would have left.
+        const qint64 now = m_wireClock.nsecsElapsed();
+        m_outFreeNs = qMax(now + qint64(delay) * 1000000, m_outFreeNs) + perByte * it->second.out.first().data.size();
+        delay = int((m_outFreeNs - now + 999999) / 1000000);
+    }
     QTimer::singleShot(delay, Qt::PreciseTimer, m_context, [this, peerId] { runStep(peerId); });
 }
 

@@ -4,6 +4,7 @@
 #include "serialports.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QMutex>
 #include <QRegularExpression>
@@ -149,6 +150,11 @@ public:
     // With a rate set, bytes arriving while the pty runs at another rate are logged but never
     // answered, as a unit reading framing errors would.
     void setRequiredBaudRate(qint32 baudRate); // 0: any
+    // Paced: bytes cross the pty no faster than the line rate serialSettings() reports (start
+    // bit, data bits, parity, stop bits per byte), both ways: what the program writes reaches the
+    // handlers once its last byte would have arrived, replies reach the program once they would
+    // have been sent. Off by default (a pty moves bytes at memory speed); not scaled by TimeScale.
+    void setPaced(bool paced);
 
     // Sends to every connected peer, behind replies already queued.
     void push(const QByteArray& data, int delayMs = 0);
@@ -209,6 +215,10 @@ private:
     void onPeerClosed(quint64 peerId);
     void onTransportClosed(SimTransport* transport);
     void onBytes(quint64 peerId, const QByteArray& data);
+    void deliverBytes(quint64 peerId, const QByteArray& data);
+    // Nanoseconds one byte takes on the wire at the pty's settings; 0 when not paced.
+    qint64 wireNsPerByte(const SimTransport* transport) const;
+    void deliverDueBytes();
     void splitIncoming(quint64 peerId, const QByteArray& data);
     bool waitFor(const std::function<bool()>& condition, int timeoutMs) const;
     bool onSimThread() const;
@@ -225,6 +235,17 @@ private:
 
     std::atomic<bool> m_lineMode{true};
     std::atomic<qint32> m_requiredBaud{0};
+    std::atomic<bool> m_paced{false};
+    // Pacing (simulator thread): when each direction's wire is free again, on m_wireClock.
+    struct Arrival {
+        qint64 dueNs;
+        quint64 peerId;
+        QByteArray data;
+    };
+    QElapsedTimer m_wireClock;
+    qint64 m_inFreeNs = 0;
+    qint64 m_outFreeNs = 0;
+    QList<Arrival> m_arrivals;
 
     mutable QMutex m_mutex; // guards everything below
     mutable QWaitCondition m_logChanged;

@@ -263,6 +263,11 @@ QByteArray RecordingScaler::getCAVROSHEDID()
     return script()->deviceEdid;
 }
 
+void RecordingScaler::sendEDID(Device device, QString filename)
+{
+    record(QStringLiteral("sendEDID"), {of(device), filename});
+}
+
 void RecordingScaler::refreshEDIDModeHDMI()
 {
     record(QStringLiteral("refreshEDIDModeHDMI"));

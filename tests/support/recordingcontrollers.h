@@ -146,6 +146,7 @@ public:
     QByteArray getZARRICKEDID() override;
     QByteArray getCAVROSHEDID() override;
     void refreshEDIDModeHDMI() override;
+    void sendEDID(Device device, QString filename) override;
 };
 
 class RecordingOstrand : public Ostrand, private Recorder
