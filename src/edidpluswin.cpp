@@ -20,7 +20,8 @@ EdidPlusWin::~EdidPlusWin() = default;
 
 void EdidPlusWin::readGpuEdids()
 {
-    // Each run reads the whole set afresh from the kernel; a connector that cannot be read is
-    // simply absent. The graphics vendors' display libraries are not available on this platform.
+    // Each run reads the whole set afresh from the kernel and the NVIDIA driver interface; a
+    // connector that cannot be read is simply absent, and without the driver interface the
+    // kernel's copies stand alone. AMD's display library is not available on this platform.
     setMonitorList(connectedMonitorEdids(m_drmRoot));
 }

@@ -6,8 +6,9 @@
 #include <QString>
 
 // The EDID viewer with the PC's monitor EDIDs. On Linux they come from the kernel: every
-// connected connector's "edid" under the DRM class folder. The graphics vendors' display
-// libraries are not available here.
+// connected connector's "edid" under the DRM class folder, with the NVIDIA display driver
+// interface's copy of a monitor's EDID taking its place where it is the longer (see
+// connectedMonitorEdids). AMD's display library is not available here.
 class EdidPlusWin : public EdidPlus
 {
     Q_OBJECT

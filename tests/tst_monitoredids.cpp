@@ -1,9 +1,12 @@
 // Monitor EDIDs from a fake DRM class folder: only connected connectors with a real EDID are
-// listed, in card and connector order, named after the EDID or numbered "Default Monitor n".
+// listed, in card and connector order, named after the EDID or numbered "Default Monitor n". The
+// NVIDIA driver interface's copies (from the fake driver library) take the place of the kernel's
+// where they are the longer; displays only the driver knows are not listed.
 
 #include "plexatest.h"
 
 #include "edidbuilder.h"
+#include "fakegpudriver.h"
 #include "monitoredids.h"
 
 #include <QDir>
@@ -53,6 +56,14 @@ QStringList names(const QList<EdidEntry>& entries)
     return n;
 }
 
+QList<int> sizes(const QList<EdidEntry>& entries)
+{
+    QList<int> n;
+    for (const EdidEntry& e : entries)
+        n << e.edid.size();
+    return n;
+}
+
 } // namespace
 
 class TestMonitorEdids : public QObject
@@ -63,6 +74,7 @@ private slots:
     void listsConnectedMonitorsInOrder();
     void namesFromDescriptors();
     void noDrmFolder();
+    void driverEdidsJoinTheList();
 };
 
 void TestMonitorEdids::listsConnectedMonitorsInOrder()
@@ -142,6 +154,70 @@ void TestMonitorEdids::noDrmFolder()
     QTemporaryDir dir;
     QVERIFY(connectedMonitorEdids(dir.filePath(QStringLiteral("missing"))).isEmpty());
     QVERIFY(connectedMonitorEdids(dir.path()).isEmpty());
+}
+
+void TestMonitorEdids::driverEdidsJoinTheList()
+{
+    const QByteArray dell = EdidBuilder().displayDescriptor(3, 0xFC, "DELL U2412M").cea(0x40).build();
+    const QByteArray unnamed = EdidBuilder().set(0x10, {5}).cea(0x40).build();
+    const QByteArray twin = EdidBuilder().displayDescriptor(3, 0xFC, "Twin").cea().build();
+    const QByteArray projector = EdidBuilder().displayDescriptor(3, 0xFC, "Projector").cea().build();
+    const QByteArray studioKernel = EdidBuilder().set(0x10, {1}).displayDescriptor(3, 0xFC, "Studio").build();
+    const QByteArray studioDriver = EdidBuilder().set(0x10, {2}).displayDescriptor(3, 0xFC, "Studio").cea().build();
+    const QByteArray full = EdidBuilder().set(0x10, {3}).cea(0x40).build();
+    QByteArray badExtension = full;
+    badExtension[200] = char(badExtension.at(200) + 1); // the extension no longer sums to 0
+    QByteArray notCta = unnamed;
+    notCta[128] = 0x10;
+    EdidBuilder::fixChecksums(&notCta);
+
+    FakeGpuDriver driver;
+    driver.addDisplay(projector);
+    driver.addDisplay(twin);
+    driver.addDisplay(dell);
+    driver.addDisplay(QByteArray()); // its EDID cannot be read
+    driver.addDisplay(unnamed);
+    driver.addDisplay(studioDriver);
+    driver.addDisplay(badExtension);
+    driver.addDisplay(notCta);
+
+    // The driver's own list, in its order: an extension counts only when it is a CTA-861 block
+    // that sums to 0; names come from the descriptors, unnamed ones stay empty.
+    const QList<EdidEntry> fromDriver = nvidiaDisplayEdids();
+    QCOMPARE(sizes(fromDriver), (QList<int>{256, 256, 256, 256, 256, 128, 128}));
+    QCOMPARE(names(fromDriver), (QStringList{QStringLiteral("Projector\n   "), QStringLiteral("Twin\n        "),
+                                             QStringLiteral("DELL U2412M\n "), QString(), QStringLiteral("Studio\n      "),
+                                             QString(), QString()}));
+    QCOMPARE(fromDriver.at(2).edid, dell);
+    QCOMPARE(fromDriver.at(5).edid, full.left(128));
+
+    FakeDrm drm;
+    drm.add(QStringLiteral("card0-DP-1"), "connected\n", dell.left(128));
+    drm.add(QStringLiteral("card0-DP-2"), "connected\n", unnamed.left(128));
+    drm.add(QStringLiteral("card0-DP-3"), "connected\n", twin.left(128));
+    drm.add(QStringLiteral("card0-DP-4"), "connected\n", twin.left(128));
+    drm.add(QStringLiteral("card0-DP-5"), "connected\n", studioKernel);
+    drm.add(QStringLiteral("card0-DP-6"), "connected\n", full);
+
+    // The driver's copy with its extension replaces the kernel's (an unnamed monitor is matched
+    // before it is numbered); one driver copy serves one monitor of a pair; a same-named monitor
+    // with other bytes and a kernel copy longer than the driver's keep the kernel's; the
+    // projector, which only the driver lists, is left out.
+    const QList<EdidEntry> list = connectedMonitorEdids(drm.root());
+    QCOMPARE(names(list), (QStringList{QStringLiteral("DELL U2412M\n "), QStringLiteral("Default Monitor 1"),
+                                       QStringLiteral("Twin\n        "), QStringLiteral("Twin\n        "),
+                                       QStringLiteral("Studio\n      "), QStringLiteral("Default Monitor 2")}));
+    QCOMPARE(list.at(0).edid, dell);
+    QCOMPARE(list.at(1).edid, unnamed);
+    QCOMPARE(list.at(2).edid, twin);
+    QCOMPARE(list.at(3).edid, twin.left(128));
+    QCOMPARE(list.at(4).edid, studioKernel);
+    QCOMPARE(list.at(5).edid, full);
+
+    // Without the driver library the kernel's copies stand alone.
+    FakeGpuDriver none(FakeGpuDriver::Missing);
+    QVERIFY(nvidiaDisplayEdids().isEmpty());
+    QCOMPARE(sizes(connectedMonitorEdids(drm.root())), (QList<int>{128, 128, 128, 128, 128, 256}));
 }
 
 PLEXA_TEST_MAIN(TestMonitorEdids)
