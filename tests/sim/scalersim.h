@@ -68,6 +68,14 @@ public:
     // Each well-formed packet the boot loader took (length byte first).
     QList<QByteArray> bootLoaderPackets() const;
 
+    // ---- EDID readout ("#GET_EDID [n]") ----
+    // "#GET_EDID" (the shown input on the two-input model) or "#GET_EDID <n>" (n 0 or 1 there, 0
+    // on the others) answers the heading "EDID:" and then the EDID, 16 bytes a line as blank-
+    // separated hexadecimal pairs; "NO EDID" for an input without one. Every input starts with a
+    // sample EDID; setEdid() replaces it (empty bytes: none).
+    void setEdid(int input, const QByteArray& bytes);
+    QByteArray edid(int input) const;
+
 protected:
     bool handleLine(const QByteArray& line) override;
     void handleBytes(const QByteArray& data) override;
@@ -99,6 +107,10 @@ private:
     QElapsedTimer m_lastBytes;
     static constexpr int PacketGapMs = 500;
     QList<QByteArray> m_packets;
+
+    // EDID readout.
+    QByteArray answerEdid(const QStringList& args) const;
+    QMap<int, QByteArray> m_edids; // by input; an input not in it has the sample EDID
 };
 
 #endif // SCALERSIM_H
