@@ -146,6 +146,10 @@ public:
     QByteArray getZARRICKEDID() override;
     QByteArray getCAVROSHEDID() override;
     void refreshEDIDModeHDMI() override;
+    // The custom-EDID uploads, recorded with the file's path.
+    void sendNORRITHEDID(QString filename) override;
+    void sendZARRICKEDID(QString filename) override;
+    void sendCAVROSHEDID(QString filename) override;
 };
 
 class RecordingOstrand : public Ostrand, private Recorder
