@@ -147,15 +147,9 @@ void Scaler::clearStatus()
         ui->statusBar->clearMessage();
 }
 
-// The firmware flows and the EDID pages of the TCP and serial extenders fill these in.
+// The firmware flows fill these in.
 void Scaler::initiateFirmwareUpdate() {}
 
 void Scaler::initiateJOVARISFirmwareUpdate() {}
 
 void Scaler::initiateOSTRANDFirmwareUpdate() {}
-
-void Scaler::zarrickDownloadEDID() {}
-
-void Scaler::cavroshDownloadEDID() {}
-
-void Scaler::jovarisDownloadEDID() {}

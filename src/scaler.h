@@ -88,13 +88,10 @@ public:
     virtual void TCPDisconnect();
     virtual void clearRunFlag();
 
-    // EDID reads of the viewer; the EDID pages fill them in. Each returns the bytes, empty on
-    // failure (after the controller's own message).
-    virtual QByteArray getEDID(Device device)
-    {
-        Q_UNUSED(device)
-        return {};
-    }
+    // The selected generic scaler's EDID, for the viewer and the test-device page (the record
+    // passed in is not used). Returns the bytes, empty on failure (after the controller's own
+    // message).
+    virtual QByteArray getEDID(Device device);
 
     // EDID upload to a generic scaler over its serial link (YMODEM-1K): the target is the text of
     // `uploadToDropdown`, the file an EDID ".bin" of 128 or 256 bytes. Reports to the user itself.
@@ -222,11 +219,11 @@ public slots:
     void refreshJOVARIS_vgaPage() {}
     void refreshJOVARIS_systemPage() {}
     void handleJOVARIS_buttons() {}
-    void refreshZARRICK_edidPage() {}
-    void handleZARRICK_buttons() {}
-    void handleZARRICKInput(int id) { Q_UNUSED(id) }
-    void refreshCAVROSH_edidPage() {}
-    void handleCAVROSH_buttons() {}
+    void refreshZARRICK_edidPage();
+    void handleZARRICK_buttons();
+    void handleZARRICKInput(int id);
+    void refreshCAVROSH_edidPage();
+    void handleCAVROSH_buttons();
 
     // Generic read-back chains (filled by the read-back pages).
     void refreshOutputData() {}
@@ -245,20 +242,22 @@ public slots:
     void parseEDIDModeHDMI() {}
 
     // EDID of the serial models, settings file, EDID of the TCP models.
-    void multiEDIDModeSet() {}
-    void finishMultiEDIDModeSet() {}
+    void multiEDIDModeSet();
+    void finishMultiEDIDModeSet();
     void exportAllSettings() {}
     void importAllSettings() {}
     virtual void jovarisDownloadEDID();
     virtual void zarrickDownloadEDID();
     virtual void cavroshDownloadEDID();
-    void finishWriteFile(QByteArray out) { Q_UNUSED(out) }
-    virtual QByteArray getJOVARISEDID() { return {}; }
-    virtual QByteArray getZARRICKEDID() { return {}; }
-    virtual QByteArray getCAVROSHEDID() { return {}; }
-    void sendNORRITHEDID(QString filename) { Q_UNUSED(filename) }
-    void sendCAVROSHEDID(QString filename) { Q_UNUSED(filename) }
-    void sendZARRICKEDID(QString filename) { Q_UNUSED(filename) }
+    void finishWriteFile(QByteArray out);
+    virtual QByteArray getJOVARISEDID();
+    virtual QByteArray getZARRICKEDID();
+    virtual QByteArray getCAVROSHEDID();
+    // Custom-EDID uploads of the Norrith family (raw bytes) and the TCP units (hexadecimal text).
+    // Each refuses a file that is no EDID a unit takes, reports by itself and gives the link back.
+    virtual void sendNORRITHEDID(QString filename);
+    virtual void sendCAVROSHEDID(QString filename);
+    virtual void sendZARRICKEDID(QString filename);
     virtual void updateSelectBrowse_2();
 
     // Page utilities.
@@ -293,8 +292,31 @@ protected:
     // current one; false (and nothing changed) for any other name.
     bool applyOutputWidgets(const QString& productName);
     void buildCurrentOutputResGrid();
-    // Fills the EDID upload target list for the selected scaler (the EDID pages fill it in).
-    void fillEdidSelector() {}
+    // Fills the EDID upload target list for the selected scaler.
+    void fillEdidSelector();
+
+    // EDID pages and transfers (scaler_edid*.cpp).
+    // The EDID of a Jovaris-family unit (the slot chosen in the source list), or of a Zarrick or
+    // Cavrosh unit; "View" and "Save As" read through these, so both take the same bytes. Empty
+    // after the message when the unit has none or its answer is no EDID.
+    QByteArray readJovarisEdid();
+    QByteArray readTcpUnitEdid();
+    // The file to upload, opened read-only and checked like any EDID that crosses a link; empty
+    // after the message when it is missing, unreadable or refused.
+    QByteArray readEdidToUpload(const QString& filename);
+    // Sends the custom-EDID command, then the EDID as hexadecimal text; true when the unit
+    // confirmed it. The link is given back.
+    bool sendTcpEdidUpload(const QString& input, const QByteArray& edid);
+    // The TCP unit's EDID page: mode buttons, input buttons (Zarrick), lock buttons.
+    void rebuildZarrickInputButtons(bool create);
+    void rebuildLockButtons(const char* slot);
+    void setLockButtonsEnabled(bool enabled);
+    void readTcpEdidLock();
+    void checkTcpEdidMode(const QString& mode);
+    void showTcpEdidMode(bool custom);
+    bool lockButtonShowsLocked() const;
+    // A status message that clears itself after `ms`.
+    void showTimedStatus(const QString& message, const QPalette& palette, int ms);
 
     // Read-back chains of the generic scaler pages. One query is in flight at a time and the
     // connection of commandComplete() to the next parse slot is the chain's only cursor.
@@ -317,6 +339,9 @@ public:
     // The value after `key` in `reply`: the text split at `key` (letter case ignored, empty pieces
     // kept) must give exactly two pieces; false otherwise, and *value is left alone.
     static bool valueAfterKey(const QString& reply, const QString& key, QString* value);
+    // The hexadecimal text (upper case, no separators) of the EDID block in the words of a TCP
+    // reply; empty when there is none or it is damaged (*error says why).
+    static QString editEDIDResponse(QStringList parts, QString* error = nullptr);
 
 public:
     // Puts a new "#SET_EDID_MODE" grid with `entries` into `frame` in place of the current one,

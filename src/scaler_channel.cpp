@@ -253,18 +253,6 @@ void Scaler::handleNORRITHCommand(QString cmd, QString param)
     Q_UNUSED(param)
 }
 
-void Scaler::handleZARRICKCommand(QString cmd, QString SAVRANO_param1)
-{
-    Q_UNUSED(cmd)
-    Q_UNUSED(SAVRANO_param1)
-}
-
-void Scaler::handleCAVROSHCommand(QString cmd, QString param)
-{
-    Q_UNUSED(cmd)
-    Q_UNUSED(param)
-}
-
 void Scaler::presetTabChanged(int index)
 {
     Q_UNUSED(index)

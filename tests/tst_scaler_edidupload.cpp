@@ -153,6 +153,7 @@ private slots:
         ScriptedDialogs::Scope scope(dialogs);
         ScalerSim sim(ScalerSim::Model::Sdi);
         QVERIFY(sim.start());
+        sim.setEdid(0, QByteArray()); // no EDID on the input until an upload leaves one
         f.pickGeneric(sim.portName(), ScalerSim::modelName(ScalerSim::Model::Sdi));
         pickTarget(f.ui, QStringLiteral("Scaler: VGA"));
         QTemporaryDir dir;

@@ -61,6 +61,97 @@ QString edidTransferError(const QByteArray& bytes)
     return QString();
 }
 
+namespace {
+int hexValue(QChar c)
+{
+    const ushort u = c.unicode();
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if (u >= 'A' && u <= 'F')
+        return u - 'A' + 10;
+    if (u >= 'a' && u <= 'f')
+        return u - 'a' + 10;
+    return -1;
+}
+
+bool isReplyLineEnd(QChar c)
+{
+    return c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QLatin1Char('>');
+}
+
+// Blanks between groups of digits; line ends are handled apart.
+bool isGroupSeparator(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+}
+
+// No EDID is longer: the base block announces at most 255 extensions.
+const int kMaxHexBlockBytes = 256 * 128;
+} // namespace
+
+EdidHexBlock decodeEdidHexBlock(const QString& reply)
+{
+    EdidHexBlock block;
+    enum class Where { Before, Inside, After } where = Where::Before;
+    const int n = reply.size();
+    int start = 0;
+    while (start <= n) {
+        int end = start;
+        while (end < n && !isReplyLineEnd(reply.at(end)))
+            ++end;
+        // One line: [start, end).
+        bool digitsOnly = true;
+        bool empty = true;
+        for (int i = start; i < end && digitsOnly; ++i) {
+            const QChar c = reply.at(i);
+            if (isGroupSeparator(c))
+                continue;
+            empty = false;
+            digitsOnly = hexValue(c) >= 0;
+        }
+        if (!empty && !digitsOnly) {
+            if (where == Where::Inside)
+                where = Where::After;
+        } else if (!empty) {
+            if (where == Where::After) {
+                block.error = QStringLiteral("The EDID data in the unit's reply is broken up by other text.");
+                block.bytes.clear();
+                return block;
+            }
+            where = Where::Inside;
+            int i = start;
+            while (i < end) {
+                if (isGroupSeparator(reply.at(i))) {
+                    ++i;
+                    continue;
+                }
+                int groupEnd = i;
+                while (groupEnd < end && !isGroupSeparator(reply.at(groupEnd)))
+                    ++groupEnd;
+                if ((groupEnd - i) % 2 != 0) {
+                    block.error = QStringLiteral("The EDID data in the unit's reply is damaged: a group of "
+                                                 "hexadecimal digits has an odd count.");
+                    block.bytes.clear();
+                    return block;
+                }
+                if (block.bytes.size() + (groupEnd - i) / 2 > kMaxHexBlockBytes) {
+                    block.error = QStringLiteral("The EDID data in the unit's reply is longer than any EDID.");
+                    block.bytes.clear();
+                    return block;
+                }
+                for (; i < groupEnd; i += 2)
+                    block.bytes.append(char(hexValue(reply.at(i)) * 16 + hexValue(reply.at(i + 1))));
+            }
+        }
+        start = end + 1;
+    }
+    if (where == Where::Before) {
+        block.missing = true;
+        block.error = QStringLiteral("The unit's reply holds no EDID data.");
+    }
+    return block;
+}
+
 QString decodeEdid(const QByteArray& bytes, const EdidDecodeContext& context, EdidState* state, QString* error)
 {
     const QString problem = edidInputError(bytes);

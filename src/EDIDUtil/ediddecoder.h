@@ -46,6 +46,22 @@ QString edidInputError(const QByteArray& bytes);
 // the bytes may be used, else the message to show.
 QString edidTransferError(const QByteArray& bytes);
 
+// The hexadecimal block of a unit's reply to an EDID query, as bytes. Units send an EDID as
+// hexadecimal text: one long run of digits ("00FFFFFF..."), or pairs between blanks
+// ("00 FF FF ..."), over one or more lines, among lines of their own (the echoed command, a
+// heading, a status word, the ">" prompt, which counts as a line end). The block is the run of
+// lines made of hexadecimal digits and blanks alone; every group of digits in it is whole pairs,
+// each pair one byte, so a lost or doubled digit is found rather than shifting every byte after
+// it. Whatever the bytes are, edidTransferError still decides whether they are an EDID.
+struct EdidHexBlock
+{
+    QByteArray bytes; // empty unless ok()
+    QString error;    // why there are no bytes
+    bool missing = false; // no hexadecimal line at all: the unit answered in words only
+    bool ok() const { return error.isEmpty(); }
+};
+EdidHexBlock decodeEdidHexBlock(const QString& reply);
+
 // The hexadecimal table of all bytes and the block map of the first two blocks, as the
 // description begins.
 QString edidHexDump(const QByteArray& bytes);

@@ -367,6 +367,35 @@ QString JovarisSim::respond(const QString& line)
     return QStringLiteral("WRONG_COMMAND");
 }
 
+// ---- Custom-EDID upload ---------------------------------------------------------------------
+
+void JovarisSim::handleBytes(const QByteArray& data)
+{
+    if (!m_uploading) {
+        SimDevice::handleBytes(data);
+        return;
+    }
+    m_upload.append(data);
+    if (m_upload.size() < 128)
+        return;
+    const int extensions = quint8(m_upload.at(126));
+    const int size = 128 * (1 + extensions);
+    if (extensions > 1 || m_upload.size() > size)
+        finishUpload(false);
+    else if (m_upload.size() == size)
+        finishUpload(true);
+}
+
+void JovarisSim::finishUpload(bool stored)
+{
+    if (stored)
+        m_edids[QStringLiteral("CUSTOM")] = m_upload;
+    m_uploading = false;
+    m_upload.clear();
+    setLineMode(true);
+    reply(answer(stored ? QStringLiteral("SEND_COMPLETE") : QStringLiteral("SEND_FAILED")));
+}
+
 bool JovarisSim::handleLine(const QByteArray& raw)
 {
     if (m_silent)
@@ -374,6 +403,22 @@ bool JovarisSim::handleLine(const QByteArray& raw)
     if (m_echo)
         reply(raw + "\r\n");
     const QString line = QString::fromLatin1(raw).trimmed();
+    if (line == QLatin1String("#SEND_CUSTOM_EDID")) {
+        if (m_settings.value(QStringLiteral("EDID_LOCK")) == QLatin1String("1")) {
+            reply(answer(QStringLiteral("WRONG_PARAMETER")));
+            return true;
+        }
+        reply(answer(QStringLiteral("SEND_CUSTOM_EDID READY")));
+        m_uploading = true;
+        m_upload.clear();
+        setLineMode(false);
+        const quint64 number = ++m_uploadNumber;
+        schedule(2000, [this, number] {
+            if (number == m_uploadNumber && m_uploading)
+                finishUpload(false);
+        });
+        return true;
+    }
     reply(answer(respond(line)));
     // Changes of the link itself take effect once the answer is on its way, at the old rate.
     if (line == QLatin1String("#FACTORY_RESET")) {

@@ -28,6 +28,11 @@
 //   "S"                          "ROUTE <H|V|DP|D>"; "V <input>" ("R <input>" on a Surrow) routes
 //   "#SET_<NOUN> <args>"         stores and answers "<NOUN> <args>"
 //   "#HELP"                      a help text that lists the commands
+//   "#SEND_CUSTOM_EDID"          "SEND_CUSTOM_EDID READY" ("WRONG_PARAMETER" while the EDID is
+//                                locked); then the EDID's raw bytes (128, or 256 when the base
+//                                block announces one extension), not echoed, are stored as the
+//                                custom EDID with "SEND_COMPLETE"; data that stops short for 2 s
+//                                gets "SEND_FAILED" and nothing is stored
 // A rejected command is answered "WRONG_COMMAND" or "WRONG_PARAMETER" (one word).
 //
 // The settings table is keyed by the command noun, with the input letter for the input modes
@@ -76,8 +81,10 @@ public:
 
 protected:
     bool handleLine(const QByteArray& line) override;
+    void handleBytes(const QByteArray& data) override;
 
 private:
+    void finishUpload(bool stored);
     QByteArray answer(const QString& text) const;
     QString respond(const QString& line);
     QString respondSet(const QString& noun, const QStringList& args);
@@ -94,6 +101,9 @@ private:
     qint32 m_rate = 0;
     bool m_echo = true;
     bool m_silent = false;
+    bool m_uploading = false; // raw bytes of a custom EDID are coming
+    QByteArray m_upload;
+    quint64 m_uploadNumber = 0;
 };
 
 #endif // JOVARISSIM_H

@@ -1,4 +1,5 @@
 #include "scalersim.h"
+#include "simedid.h"
 #include "timescale.h"
 
 // The unit's side is written from the command protocol alone, without any of the program's
@@ -448,7 +449,9 @@ bool ScalerSim::handleLine(const QByteArray& raw)
     const QStringList words = line.split(' ', Qt::SkipEmptyParts);
     const QString word = words.value(0);
     const QStringList args = words.mid(1);
-    if (word.startsWith(QLatin1String("#GET_"))) {
+    if (word == QLatin1String("#GET_EDID")) {
+        reply(answerEdid(args)); // EDID readout, see the end of this file
+    } else if (word.startsWith(QLatin1String("#GET_"))) {
         reply(answerGet(word.mid(5), args));
     } else if (word.startsWith(QLatin1String("#SET_"))) {
         reply(answerSet(word.mid(5), args));
@@ -555,12 +558,7 @@ void ScalerSim::startEdidUpload(const QStringList& args)
     m_edidReceiver.start();
 }
 
-QByteArray ScalerSim::edid(int input) const
-{
-    QByteArray bytes;
-    runOnSimThread([&] { bytes = m_edids.value(input); });
-    return bytes;
-}
+// ---- EDID readout ---------------------------------------------------------------------------
 
 void ScalerSim::setEdid(int input, const QByteArray& bytes)
 {
@@ -584,4 +582,30 @@ QList<QByteArray> ScalerSim::edidUploadFrames() const
     QList<QByteArray> frames;
     runOnSimThread([&] { frames = m_edidReceiver.frames(); });
     return frames;
+}
+
+QByteArray ScalerSim::edid(int input) const
+{
+    QByteArray copy;
+    runOnSimThread([&] { copy = m_edids.value(input, simSampleEdid(70 + input)); });
+    return copy;
+}
+
+QByteArray ScalerSim::answerEdid(const QStringList& args) const
+{
+    const int inputs = m_model == Model::Sdi ? 2 : 1;
+    QString input = args.value(0);
+    if (input.isEmpty())
+        input = m_model == Model::Sdi ? currentInput() : QStringLiteral("0");
+    bool ok = false;
+    const int n = input.toInt(&ok);
+    if (!ok || n < 0 || n >= inputs || args.size() > 1)
+        return answer({QStringLiteral("Wrong parameter")});
+    const QByteArray bytes = m_edids.value(n, simSampleEdid(70 + n));
+    if (bytes.isEmpty())
+        return answer({QStringLiteral("NO EDID")});
+    QStringList lines {QStringLiteral("EDID:")};
+    for (int at = 0; at < bytes.size(); at += 16)
+        lines << QString::fromLatin1(bytes.mid(at, 16).toHex(' ').toUpper());
+    return answer(lines);
 }

@@ -69,17 +69,24 @@ public:
     // Each well-formed packet the boot loader took (length byte first).
     QList<QByteArray> bootLoaderPackets() const;
 
+    // ---- EDID: every input starts with a sample EDID; setEdid() replaces it (empty bytes: none).
+    QByteArray edid(int input) const;
+    void setEdid(int input, const QByteArray& bytes);
+
     // ---- EDID upload: "#SEND_EDID [input]" starts the unit's YMODEM receiver (ymodemunitsim.h):
     // ready text beginning "W", then "C"; after the closing block "The EDID file transmission is
     // complete." and the prompt. The file is kept as the input's EDID (0 VGA, 1 HDMI; without an
     // input, the one the unit shows). "a" between blocks aborts and keeps nothing.
-    QByteArray edid(int input) const;
-    void setEdid(int input, const QByteArray& bytes);
     // The unit's own receiver script; a test adds faults to a copy and sets it.
     static SimYmodemReceiver::Script edidUploadScript();
     void setEdidUploadScript(const SimYmodemReceiver::Script& script);
     SimYmodemReceiver::State edidUploadState() const;
     QList<QByteArray> edidUploadFrames() const;
+
+    // ---- EDID readout ("#GET_EDID [n]") ----
+    // "#GET_EDID" (the shown input on the two-input model) or "#GET_EDID <n>" (n 0 or 1 there, 0
+    // on the others) answers the heading "EDID:" and then the EDID, 16 bytes a line as blank-
+    // separated hexadecimal pairs; "NO EDID" for an input without one.
 
 protected:
     bool handleLine(const QByteArray& line) override;
@@ -117,7 +124,9 @@ private:
     void startEdidUpload(const QStringList& args);
     SimYmodemReceiver m_edidReceiver;
     int m_edidInput = 0;
-    QMap<int, QByteArray> m_edids;
+    // EDID readout.
+    QByteArray answerEdid(const QStringList& args) const;
+    QMap<int, QByteArray> m_edids; // by input; an input not in it has the sample EDID
 };
 
 #endif // SCALERSIM_H

@@ -3,6 +3,8 @@
 
 #include <QStringList>
 
+#include <cctype>
+
 // Written from the command protocol alone, sharing nothing with the program's controller code.
 
 namespace {
@@ -154,6 +156,9 @@ QString ZarrickSim::respondZarrick(const QString& word, const QStringList& args)
     int input = 0;
     int value = 0;
     if (word == QLatin1String("#GET_EDID_MODE")) {
+        if (args == QStringList {QStringLiteral("0")})
+            return QStringLiteral("EDID_MODE ALL %1 %2 %3 %4")
+                .arg(m_modes.value(1)).arg(m_modes.value(2)).arg(m_modes.value(3)).arg(m_modes.value(4));
         if (args.size() != 1 || !readNumber(args.at(0), 1, 4, &input))
             return Wrong;
         return QStringLiteral("INPUT %1 EDID_MODE %2").arg(input).arg(m_modes.value(input));
@@ -165,6 +170,10 @@ QString ZarrickSim::respondZarrick(const QString& word, const QStringList& args)
         return QStringLiteral("INPUT %1 EDID_MODE SET %2").arg(input).arg(value);
     }
     if (word == QLatin1String("#GET_EDID_LOCK")) {
+        if (args == QStringList {QStringLiteral("0")})
+            return QStringLiteral("EDID_LOCK ALL %1 %2 %3 %4")
+                .arg(int(m_locks.value(1))).arg(int(m_locks.value(2))).arg(int(m_locks.value(3)))
+                .arg(int(m_locks.value(4)));
         if (args.size() != 1 || !readNumber(args.at(0), 1, 4, &input))
             return Wrong;
         return QStringLiteral("INPUT %1 EDID_LOCK %2").arg(input).arg(m_locks.value(input) ? 1 : 0);
@@ -217,13 +226,95 @@ QString ZarrickSim::respond(const QString& line)
     const QStringList args = words.mid(1);
     if (word.startsWith(QLatin1String("#GET_")) && word.endsWith(QLatin1String("_EDID")))
         return respondEdid(word.mid(5), args);
+    if (word == QLatin1String("#SEND_CUSTOM_EDID"))
+        return respondUpload(args);
     return m_model == Model::Zarrick ? respondZarrick(word, args) : respondCavrosh(word, args);
 }
 
+// ---- Custom-EDID upload ---------------------------------------------------------------------
+
+QByteArray ZarrickSim::lastUploadText() const
+{
+    QByteArray copy;
+    runOnSimThread([&] { copy = m_lastUploadText; });
+    return copy;
+}
+
+void ZarrickSim::setUploadFailure(bool failing)
+{
+    runOnSimThread([&] { m_uploadFailure = failing; });
+}
+
+// Ready for the data when the addressed input takes a custom EDID: custom mode, unlocked.
+QString ZarrickSim::respondUpload(const QStringList& args)
+{
+    int input = 1;
+    if (m_model == Model::Zarrick) {
+        if (args.size() != 1 || !readNumber(args.at(0), 1, 4, &input))
+            return Wrong;
+    } else if (!args.isEmpty()) {
+        return Wrong;
+    }
+    const int customMode = m_model == Model::Zarrick ? 4 : 8;
+    if (m_modes.value(input) != customMode || m_locks.value(input))
+        return Wrong;
+    m_uploadSlot = m_model == Model::Zarrick ? QStringLiteral("CUSTOM %1").arg(input) : QStringLiteral("CUSTOM");
+    m_uploadText.clear();
+    setLineMode(false);
+    const quint64 number = ++m_uploadNumber;
+    schedule(2000, [this, number] {
+        if (number == m_uploadNumber && !m_uploadSlot.isEmpty())
+            finishUpload(false);
+    });
+    return QStringLiteral("SEND_CUSTOM_EDID READY");
+}
+
+void ZarrickSim::handleBytes(const QByteArray& data)
+{
+    if (m_uploadSlot.isEmpty()) {
+        SimDevice::handleBytes(data);
+        return;
+    }
+    for (char c : data) {
+        if (!isxdigit(uchar(c))) {
+            finishUpload(false);
+            return;
+        }
+        m_uploadText.append(c);
+    }
+    if (m_uploadText.size() < 256)
+        return;
+    const int extensions = quint8(QByteArray::fromHex(m_uploadText.left(256)).at(126));
+    const int digits = 256 * (1 + extensions);
+    if (extensions > 1 || m_uploadText.size() > digits)
+        finishUpload(false);
+    else if (m_uploadText.size() == digits)
+        finishUpload(true);
+}
+
+void ZarrickSim::finishUpload(bool stored)
+{
+    stored = stored && !m_uploadFailure;
+    if (stored)
+        m_edids[m_uploadSlot] = QByteArray::fromHex(m_uploadText);
+    m_lastUploadText = m_uploadText;
+    m_uploadSlot.clear();
+    m_uploadText.clear();
+    setLineMode(true);
+    answer(stored ? QStringLiteral("SEND_COMPLETE") : QStringLiteral("SEND_FAILED"));
+}
+
+// ---- Answers --------------------------------------------------------------------------------
+
 bool ZarrickSim::handleLine(const QByteArray& raw)
 {
-    const QString line = QString::fromLatin1(raw).trimmed();
-    const QByteArray data = (respond(line) + QStringLiteral("\n\r>")).toLatin1();
+    answer(respond(QString::fromLatin1(raw).trimmed()));
+    return true;
+}
+
+void ZarrickSim::answer(const QString& text)
+{
+    const QByteArray data = (text + QStringLiteral("\n\r>")).toLatin1();
     int offset = 0;
     for (int size : m_segments) {
         if (offset >= data.size())
@@ -233,5 +324,4 @@ bool ZarrickSim::handleLine(const QByteArray& raw)
     }
     if (offset < data.size())
         reply(data.mid(offset), offset == 0 ? 0 : m_segmentGapMs);
-    return true;
 }

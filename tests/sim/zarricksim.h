@@ -30,6 +30,15 @@
 //   "#GET_CUSTOM_EDID <in>" / "#GET_CUSTOM_EDID": the EDID as one upper-case hexadecimal word
 //     (longer than one TCP segment is worth: split it with SimRule::chunked() to test the reader);
 //     "NO USER" for a custom EDID that is not stored.
+//   Zarrick, input 0 (all inputs):
+//   "#GET_EDID_MODE 0"  "EDID_MODE ALL <m1> <m2> <m3> <m4>"
+//   "#GET_EDID_LOCK 0"  "EDID_LOCK ALL <l1> <l2> <l3> <l4>"
+//   "#SEND_CUSTOM_EDID <in>"                 "#SEND_CUSTOM_EDID"
+//     "SEND_CUSTOM_EDID READY" when the input (the unit) is in custom mode and unlocked, else
+//     "WRONG_PARAMETER". The unit then takes the EDID as hexadecimal digits with no line end
+//     (128 bytes, or 256 when the base block announces one extension), stores it as the custom
+//     EDID and answers "SEND_COMPLETE"; anything else in the data, or data that stops short for
+//     2 s, gets "SEND_FAILED" and nothing is stored.
 // A rejected command is answered "WRONG_COMMAND" or "WRONG_PARAMETER" (one word).
 class ZarrickSim : public SimDevice
 {
@@ -61,10 +70,19 @@ public:
     // one answer alone, or a cut-off one, use a rule (SimRule::chunked(), partial()).
     void setReplySegments(const QList<int>& sizes, int gapMs);
 
+    // The digits of the last custom-EDID upload as they arrived (empty before any).
+    QByteArray lastUploadText() const;
+    // The unit's EDID memory fails: a complete upload is answered "SEND_FAILED", not stored.
+    void setUploadFailure(bool failing);
+
 protected:
     bool handleLine(const QByteArray& line) override;
+    void handleBytes(const QByteArray& data) override;
 
 private:
+    void answer(const QString& text);
+    void finishUpload(bool stored);
+    QString respondUpload(const QStringList& args);
     QString respond(const QString& line);
     QString respondZarrick(const QString& word, const QStringList& args);
     QString respondCavrosh(const QString& word, const QStringList& args);
@@ -80,6 +98,11 @@ private:
     QMap<QString, QByteArray> m_edids;
     QList<int> m_segments;
     int m_segmentGapMs = 0;
+    QString m_uploadSlot; // while an upload's data comes in: the slot it goes to
+    QByteArray m_uploadText;
+    QByteArray m_lastUploadText;
+    quint64 m_uploadNumber = 0;
+    bool m_uploadFailure = false;
 };
 
 #endif // ZARRICKSIM_H

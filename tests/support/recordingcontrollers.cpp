@@ -273,6 +273,21 @@ void RecordingScaler::refreshEDIDModeHDMI()
     record(QStringLiteral("refreshEDIDModeHDMI"));
 }
 
+void RecordingScaler::sendNORRITHEDID(QString filename)
+{
+    record(QStringLiteral("sendNORRITHEDID"), {filename});
+}
+
+void RecordingScaler::sendZARRICKEDID(QString filename)
+{
+    record(QStringLiteral("sendZARRICKEDID"), {filename});
+}
+
+void RecordingScaler::sendCAVROSHEDID(QString filename)
+{
+    record(QStringLiteral("sendCAVROSHEDID"), {filename});
+}
+
 // ---- Ostrand, Lunmora, Converter ---------------------------------------------------------------
 
 RecordingOstrand::RecordingOstrand(Ui_MainUI* ui, CallLog* log, ControllerScript* script)

@@ -147,6 +147,10 @@ public:
     QByteArray getCAVROSHEDID() override;
     void refreshEDIDModeHDMI() override;
     void sendEDID(Device device, QString filename) override;
+    // The custom-EDID uploads, recorded with the file's path.
+    void sendNORRITHEDID(QString filename) override;
+    void sendZARRICKEDID(QString filename) override;
+    void sendCAVROSHEDID(QString filename) override;
 };
 
 class RecordingOstrand : public Ostrand, private Recorder
