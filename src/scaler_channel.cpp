@@ -294,11 +294,6 @@ void Scaler::phaseAutoClicked(bool checked)
     Q_UNUSED(checked)
 }
 
-void Scaler::presetTabChanged(int index)
-{
-    Q_UNUSED(index)
-}
-
 void Scaler::osdTimeoutToggled(bool checked)
 {
     Q_UNUSED(checked)
