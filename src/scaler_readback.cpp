@@ -209,10 +209,10 @@ void Scaler::readBackReplyUnread(const QString& query)
 bool Scaler::takeFirmwareVersion()
 {
     replyText = replyText.trimmed();
+    const QString key = QStringLiteral("FIRMWARE VERSION IS V");
     QString version;
-    if (!readValue(replyText, QStringLiteral("FIRMWARE VERSION IS V"), &version)) {
-        qDebug() << "parts size not 2 return"
-                 << replyText.split(QStringLiteral("FIRMWARE VERSION IS V"), Qt::KeepEmptyParts, Qt::CaseInsensitive).size();
+    if (!readValue(replyText, key, &version)) {
+        qDebug() << "parts size not 2 return" << replyText.split(key, Qt::KeepEmptyParts, Qt::CaseInsensitive).size();
         abortReadBack(QStringLiteral("Unexpected reply to %1").arg(firmwareQuery));
         return false;
     }

@@ -128,7 +128,9 @@ struct Bench {
     bool settle()
     {
         // A chain step follows 50 ms after its reply; a little quiet shows the chain is over.
-        return QTest::qWaitFor([&] { return idle(); }, kChainTimeoutMs) && !QTest::qWaitFor([&] { return !idle(); }, TimeScale::ms(300));
+        if (!QTest::qWaitFor([&] { return idle(); }, kChainTimeoutMs))
+            return false;
+        return !QTest::qWaitFor([&] { return !idle(); }, TimeScale::ms(300));
     }
 };
 
@@ -457,7 +459,8 @@ private slots:
         QTest::addColumn<QString>("mode");       // record
         QTest::addColumn<QString>("modeButton");
         QTest::addColumn<bool>("complete");
-        const QByteArray vgaScalers = "OUTPUT RESOLUTION IS 1920x1080 RB\r\nOUTPUT COLOR SPACE IS ycbcr 4:4:4\r\nOUTPUT MODE IS AUTO DETECT";
+        const QByteArray vgaScalers =
+            "OUTPUT RESOLUTION IS 1920x1080 RB\r\nOUTPUT COLOR SPACE IS ycbcr 4:4:4\r\nOUTPUT MODE IS AUTO DETECT";
         QTest::newRow("HDMI output: colour space") << int(ScalerSim::Model::Hdmi) << vgaScalers << "1920x1080 RB"
                                                    << "ycbcr 4:4:4" << -1 << "" << "AUTO DETECT" << "Auto Detect" << true;
         QTest::newRow("DVI: second line ignored") << int(ScalerSim::Model::Dvi) << vgaScalers << "1920x1080 RB" << "" << -1
@@ -523,7 +526,8 @@ private slots:
         QTest::newRow("both: HDMI wins") << sdi << QByteArray("VGA HDMI") << 2 << "HDMI" << false << true << true;
         QTest::newRow("lower case only") << sdi << QByteArray("input select is vga") << 0 << "" << false << true << false;
         QTest::newRow("one input, HDMI named") << hdmi << QByteArray("INPUT SELECT IS HDMI") << 0 << "" << false << true << false;
-        QTest::newRow("one input, both named") << hdmi << QByteArray("INPUT VGA, OUTPUT HDMI") << 1 << "VGA" << true << false << true;
+        QTest::newRow("one input, both named") << hdmi << QByteArray("INPUT VGA, OUTPUT HDMI") << 1 << "VGA" << true
+                                               << false << true;
     }
 
     void inputReplies()

@@ -550,7 +550,9 @@ QString ScalerSim::argumentFor(const QString& key) const
         return ok ? QString::number(n) : QString();
     }
     case Kind::Switch:
-        return value == QLatin1String("ON") ? QStringLiteral("1") : value == QLatin1String("OFF") ? QStringLiteral("0") : QString();
+        if (value == QLatin1String("ON") || value == QLatin1String("OFF"))
+            return value == QLatin1String("ON") ? QStringLiteral("1") : QStringLiteral("0");
+        return QString();
     case Kind::Phase: {
         if (value == QLatin1String("AUTO"))
             return QStringLiteral("0");
@@ -564,7 +566,9 @@ QString ScalerSim::argumentFor(const QString& key) const
         return m.hasMatch() ? m.captured(1) : QString();
     }
     case Kind::EdidMode:
-        return value == QLatin1String("CUSTOM") ? QStringLiteral("1") : value == QLatin1String("INTERNAL") ? QStringLiteral("0") : QString();
+        if (value == QLatin1String("CUSTOM") || value == QLatin1String("INTERNAL"))
+            return value == QLatin1String("CUSTOM") ? QStringLiteral("1") : QStringLiteral("0");
+        return QString();
     case Kind::ReadOnly:
     case Kind::Preset: break;
     }
@@ -596,7 +600,8 @@ QString ScalerSim::presetField(int preset, const QString& field) const
 {
     QString v;
     runOnSimThread([&] {
-        const QStringList lines = m_settings.value(QStringLiteral("TIMING_PRESET %1").arg(preset)).split(QStringLiteral("\r\n"));
+        const QString text = m_settings.value(QStringLiteral("TIMING_PRESET %1").arg(preset));
+        const QStringList lines = text.split(QStringLiteral("\r\n"));
         const int i = presetLine(lines, field);
         if (i >= 0)
             v = lines.at(i).section(QStringLiteral(" = "), 1);
