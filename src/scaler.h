@@ -149,8 +149,8 @@ public slots:
     void showResult();
 
     // Generic read-back (filled by the read-back pages).
-    void parseOutputData() {}
-    void parseOutputResolution() {}
+    void parseOutputData();
+    void parseOutputResolution();
     void parseColorSpace();
     void parseOutputMode();
     void parseOutputLock();
@@ -163,7 +163,7 @@ public slots:
     void parseColorRange();
     void parseColorTemp();
     void parseColorBalanceRed();
-    void parseInputSelected() {}
+    void parseInputSelected();
     void parseColorBalanceGreen();
     void parseColorBalanceBlue();
     void parseEdgeEnhancement();
@@ -174,7 +174,7 @@ public slots:
     void parseVerticalMirror();
     void parseHorizontalShift();
     void parseVerticalShift();
-    void parseTestPatterns() {}
+    void parseTestPatterns();
 
     // Generic command slots.
     void handleCustomCommand(QString cmd, QString param);
@@ -191,12 +191,12 @@ public slots:
     virtual void scalerTabChanged(int index);
     void presetTabChanged(int index);
 
-    void parsePresetSettings() {}
-    void parseOSDTimeout() {}
-    void parseDisplayNotify() {}
-    void parseInputResolution() {}
-    void parseFirmwareVersion() {}
-    void parseFirmwareVersionOutputData() {}
+    void parsePresetSettings();
+    void parseOSDTimeout();
+    void parseDisplayNotify();
+    void parseInputResolution();
+    void parseFirmwareVersion();
+    void parseFirmwareVersionOutputData();
 
     // Firmware.
     void firmwareBrowse() {}
@@ -226,20 +226,20 @@ public slots:
     void handleCAVROSH_buttons();
 
     // Generic read-back chains (filled by the read-back pages).
-    void refreshOutputData() {}
+    void refreshOutputData();
     void refreshPictureData();
     void refreshAdjustData();
-    void refreshSystemData() {}
-    void refreshTestPatternData() {}
-    void refreshTimingData() {}
-    void refreshEDIDMode() {}
-    void refreshEDIDModeVGA() {}
-    virtual void refreshEDIDModeHDMI() {}
-    void refreshInputSelected() {}
-    void doFirmwareVersionShort() {}
-    void parseEDIDMode() {}
-    void parseEDIDModeVGA() {}
-    void parseEDIDModeHDMI() {}
+    void refreshSystemData();
+    void refreshTestPatternData();
+    void refreshTimingData();
+    void refreshEDIDMode();
+    void refreshEDIDModeVGA();
+    virtual void refreshEDIDModeHDMI();
+    void refreshInputSelected();
+    void doFirmwareVersionShort();
+    void parseEDIDMode();
+    void parseEDIDModeVGA();
+    void parseEDIDModeHDMI();
 
     // EDID of the serial models, settings file, EDID of the TCP models.
     void multiEDIDModeSet();
@@ -334,6 +334,16 @@ protected:
     // For a parse slot: true (and the chain ended with "No response from unit") when the unit
     // did not answer the query whose reply the slot was about to read.
     bool readBackReplyMissing();
+    // For a parse slot whose reply did not hold what `query` asks for: says so on the status bar;
+    // the chain goes on with its next query.
+    void readBackReplyUnread(const QString& query);
+    // Shows the version of a firmware-version reply on the update page and raises
+    // setFirmwareColorSignal(); false, with the chain ended and the reason shown, when the reply
+    // holds no version.
+    bool takeFirmwareVersion();
+    // The preset whose "#GET_TIMING_PRESET" is in flight: its reply fills this preset, whichever
+    // preset tab is current when it comes. -1 when none is.
+    int presetBeingRead = -1;
 
 public:
     // The value after `key` in `reply`: the text split at `key` (letter case ignored, empty pieces

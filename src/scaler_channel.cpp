@@ -253,11 +253,6 @@ void Scaler::handleNORRITHCommand(QString cmd, QString param)
     Q_UNUSED(param)
 }
 
-void Scaler::presetTabChanged(int index)
-{
-    Q_UNUSED(index)
-}
-
 // The byte readers take replyBytes from replyReadPos on, one byte at a time; a byte that is not
 // looked for is consumed and skipped. The deadline is monotonic (delay() is).
 bool Scaler::waitForBytes(char byte, int timeoutMs)

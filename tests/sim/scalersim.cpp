@@ -2,6 +2,8 @@
 #include "simedid.h"
 #include "timescale.h"
 
+#include <QRegularExpression>
+
 // The unit's side is written from the command protocol alone, without any of the program's
 // scaler code, so a misreading of the protocol cannot hide itself on both sides.
 
@@ -608,4 +610,108 @@ QByteArray ScalerSim::answerEdid(const QStringList& args) const
     for (int at = 0; at < bytes.size(); at += 16)
         lines << QString::fromLatin1(bytes.mid(at, 16).toHex(' ').toUpper());
     return answer(lines);
+}
+
+// ---- Settings as the program sets them ------------------------------------------------------
+
+// The inverse of format(): the argument that makes the unit report what the table holds.
+QString ScalerSim::argumentFor(const QString& key) const
+{
+    const Entry* e = entryFor(key.section(' ', 0, 0));
+    if (!e)
+        return QString();
+    const QString value = m_settings.value(key);
+    bool ok = false;
+    switch (e->kind) {
+    case Kind::Choice: {
+        const QStringList list = choices(*e);
+        for (int i = 0; i < list.size(); ++i) {
+            if (list.at(i).compare(value, Qt::CaseInsensitive) == 0)
+                return QString::number(i);
+        }
+        return QString();
+    }
+    case Kind::Number: {
+        const int n = value.toInt(&ok);
+        return ok ? QString::number(n) : QString();
+    }
+    case Kind::Scan: {
+        if (!value.endsWith('%'))
+            return QString();
+        const int n = value.chopped(1).toInt(&ok);
+        return ok ? QString::number(n) : QString();
+    }
+    case Kind::Switch:
+        if (value == QLatin1String("ON") || value == QLatin1String("OFF"))
+            return value == QLatin1String("ON") ? QStringLiteral("1") : QStringLiteral("0");
+        return QString();
+    case Kind::Phase: {
+        if (value == QLatin1String("AUTO"))
+            return QStringLiteral("0");
+        const int n = value.toInt(&ok);
+        return ok ? QString::number(n) : QString();
+    }
+    case Kind::Timeout: {
+        if (value == QLatin1String("OFF"))
+            return QStringLiteral("0");
+        const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("^(\\d+) SECONDS$")).match(value);
+        return m.hasMatch() ? m.captured(1) : QString();
+    }
+    case Kind::EdidMode:
+        if (value == QLatin1String("CUSTOM") || value == QLatin1String("INTERNAL"))
+            return value == QLatin1String("CUSTOM") ? QStringLiteral("1") : QStringLiteral("0");
+        return QString();
+    case Kind::ReadOnly:
+    case Kind::Preset: break;
+    }
+    return QString();
+}
+
+QString ScalerSim::programValue(const QString& key) const
+{
+    QString v;
+    runOnSimThread([&] { v = argumentFor(key); });
+    return v;
+}
+
+// ---- Timing presets, line by line ------------------------------------------------------------
+
+namespace {
+// The index of the "field = value" line of `field` in a preset's text, -1 when it has none.
+int presetLine(const QStringList& lines, const QString& field)
+{
+    for (int i = 0; i < lines.size(); ++i) {
+        if (lines.at(i).section(QStringLiteral(" = "), 0, 0) == field)
+            return i;
+    }
+    return -1;
+}
+} // namespace
+
+QString ScalerSim::presetField(int preset, const QString& field) const
+{
+    QString v;
+    runOnSimThread([&] {
+        const QString text = m_settings.value(QStringLiteral("TIMING_PRESET %1").arg(preset));
+        const QStringList lines = text.split(QStringLiteral("\r\n"));
+        const int i = presetLine(lines, field);
+        if (i >= 0)
+            v = lines.at(i).section(QStringLiteral(" = "), 1);
+    });
+    return v;
+}
+
+void ScalerSim::setPresetField(int preset, const QString& field, const QString& value)
+{
+    runOnSimThread([&] {
+        const QString key = QStringLiteral("TIMING_PRESET %1").arg(preset);
+        QStringList lines = m_settings.value(key).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        const QString line = field + QStringLiteral(" = ") + value;
+        const int i = presetLine(lines, field);
+        if (i >= 0)
+            lines[i] = line;
+        else
+            lines.append(line);
+        m_settings[key] = lines.join(QStringLiteral("\r\n"));
+    });
 }

@@ -58,6 +58,17 @@ public:
     QList<SetRecord> sets() const;
     void clearSets();
 
+    // The settings as the program sets them, for comparing what it read back or exported with
+    // the unit: the argument of "#SET_<noun>" that gives the value the table holds now (a list
+    // position, a number without its "%", 0/1 for OFF/ON and INTERNAL/CUSTOM, 0 for an automatic
+    // phase or an OSD time-out that is off). Empty for a read-only key, a preset, or a value the
+    // unit could not have been set to.
+    QString programValue(const QString& key) const;
+    // One line of a timing preset ("Hor Active", "Pixel Clk", ...): its value as the unit
+    // reports it, empty when the preset has no such line; setPresetField changes (or adds) it.
+    QString presetField(int preset, const QString& field) const;
+    void setPresetField(int preset, const QString& field, const QString& value);
+
     // Echo every received line (with its "\r") before the answer. Off by default.
     void setEcho(bool echo);
 
@@ -108,6 +119,7 @@ private:
     QStringList videoSettingsLines() const;
     void bootLoaderBytes(const QByteArray& data);
     QMap<QString, QString> defaults() const;
+    QString argumentFor(const QString& key) const;
 
     const Model m_model;
     // Simulator thread only (read from the test through runOnSimThread()).
