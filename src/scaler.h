@@ -349,6 +349,9 @@ public:
     // The value after `key` in `reply`: the text split at `key` (letter case ignored, empty pieces
     // kept) must give exactly two pieces; false otherwise, and *value is left alone.
     static bool valueAfterKey(const QString& reply, const QString& key, QString* value);
+    // The output lock as the settings record keeps it: the position of the unit's word in the
+    // lock choices, or the number when the unit answers with one; false for anything else.
+    static bool outputLockReading(const QString& value, qint16* lock);
     // The hexadecimal text (upper case, no separators) of the EDID block in the words of a TCP
     // reply; empty when there is none or it is damaged (*error says why).
     static QString editEDIDResponse(QStringList parts, QString* error = nullptr);

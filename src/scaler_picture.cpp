@@ -221,10 +221,14 @@ void applyValue(Scaler& s, Ui_MainUI* ui, Field field, const QString& value, Sou
     }
     case Field::ColorSpace: choice(s.colorSpaceGroup, &record.colorSpaces, true); break;
     case Field::OutputMode: choice(s.outputModeGroup, &record.outputModes, true); break;
-    case Field::OutputLock:
-        s.outputLockGroup->setCheckedByText(value);
-        record.outputLock = recordReading(value);
+    case Field::OutputLock: {
+        qint16 lock = 0;
+        if (Scaler::outputLockReading(value, &lock)) {
+            s.outputLockGroup->setCheckedByText(value);
+            record.outputLock = lock;
+        }
         break;
+    }
     }
 }
 

@@ -142,21 +142,6 @@ bool readShort(const QString& text, qint16* number)
     return ok;
 }
 
-// The output lock as the settings file keeps it: the position of the unit's word in the lock
-// choices ("Free Run" 0, "HDMI" 1), or the number when the unit answers with one.
-bool readOutputLock(const QString& value, qint16* lock)
-{
-    if (readShort(value, lock))
-        return true;
-    for (int i = 0; i < OUTPUT_LOCK_CHOICES.size(); ++i) {
-        if (OUTPUT_LOCK_CHOICES.at(i).compare(value, Qt::CaseInsensitive) == 0) {
-            *lock = qint16(i);
-            return true;
-        }
-    }
-    return false;
-}
-
 // 0 for "Internal", 1 for "Custom" (letter case ignored; "Custom" wins when both stand in the
 // reply); false when neither does.
 bool readEdidMode(const QString& reply, qint16* mode)
@@ -342,7 +327,7 @@ void Scaler::parseOutputData()
         }
     } else if (selectedDevice.type == 4) {
         qint16 lock = 0;
-        if (readValue(lines.value(1), QStringLiteral("OUTPUT IS "), &value) && readOutputLock(value, &lock)) {
+        if (readValue(lines.value(1), QStringLiteral("OUTPUT IS "), &value) && Scaler::outputLockReading(value, &lock)) {
             outputLockGroup->setCheckedByText(value);
             settings->outputLock = lock;
         } else {
@@ -572,4 +557,19 @@ void Scaler::parseOutputResolution()
         }
     }
     availability = AVAILABLE;
+}
+
+// The output lock as the settings file keeps it: the position of the unit's word in the lock
+// choices ("Free Run" 0, "HDMI" 1), or the number when the unit answers with one.
+bool Scaler::outputLockReading(const QString& value, qint16* lock)
+{
+    if (readShort(value, lock))
+        return true;
+    for (int i = 0; i < OUTPUT_LOCK_CHOICES.size(); ++i) {
+        if (OUTPUT_LOCK_CHOICES.at(i).compare(value, Qt::CaseInsensitive) == 0) {
+            *lock = qint16(i);
+            return true;
+        }
+    }
+    return false;
 }

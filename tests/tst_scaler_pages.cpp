@@ -465,8 +465,10 @@ private slots:
             QCOMPARE(f.scaler->settings->colorSpaces, QStringLiteral("YCBCR 4:2:2"));
             QCOMPARE(f.scaler->settings->outputModes, QStringLiteral("AUTO DETECT"));
         }
-        if (heard.contains("#GET_OUTPUT_LOCK"))
+        if (heard.contains("#GET_OUTPUT_LOCK")) {
             QCOMPARE(f.scaler->outputLockGroup->checkedText(), QStringLiteral("HDMI"));
+            QCOMPARE(f.scaler->settings->outputLock, qint16(1)); // as the whole output page keeps it
+        }
     }
 
     // Page control -> the line the unit hears, and the answer on the status bar.
