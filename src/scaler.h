@@ -307,6 +307,9 @@ protected:
     // Sends the custom-EDID command, then the EDID as hexadecimal text; true when the unit
     // confirmed it. The link is given back.
     bool sendTcpEdidUpload(const QString& input, const QByteArray& edid);
+    // The TCP uploads' two endings: the target cannot take a custom EDID, or the transfer ran.
+    void refuseTcpEdidUpload();
+    void finishTcpEdidUpload(bool confirmed);
     // The TCP unit's EDID page: mode buttons, input buttons (Zarrick), lock buttons.
     void rebuildZarrickInputButtons(bool create);
     void rebuildLockButtons(const char* slot);
@@ -334,6 +337,7 @@ protected:
     // For a parse slot: true (and the chain ended with "No response from unit") when the unit
     // did not answer the query whose reply the slot was about to read.
     bool readBackReplyMissing();
+    void finishEdidModeRead(int input, qint16* field);
     // For a parse slot whose reply did not hold what `query` asks for: says so on the status bar;
     // the chain goes on with its next query.
     void readBackReplyUnread(const QString& query);

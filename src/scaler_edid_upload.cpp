@@ -125,32 +125,17 @@ void Scaler::sendZARRICKEDID(QString filename)
     const QRegularExpressionMatch match = target.match(ui->uploadToDropdown->currentText());
     const int input = match.hasMatch() ? match.captured(1).toInt() : 0;
     if (input == 0 || modes.at(input - 1) != QLatin1String("4") || locks.at(input - 1) != QLatin1String("0")) {
-        Dialogs::information(this, QStringLiteral("Upload Error"), notCustomOrLocked);
-        ui->uploadButton->setEnabled(false);
-        ui->uploadFilename->clear();
-        ui->statusBar->clearMessage();
-        setAvailable();
+        refuseTcpEdidUpload();
         return;
     }
 
-    if (sendTcpEdidUpload(QString::number(input), edid)) {
-        showTimedStatus(QStringLiteral("Done."), okPalette, 2000);
-        ui->uploadButton->setEnabled(false);
-        ui->uploadFilename->clear();
-    } else {
-        showError(uploadFailed);
-    }
-    setAvailable();
+    finishTcpEdidUpload(sendTcpEdidUpload(QString::number(input), edid));
 }
 
 void Scaler::sendCAVROSHEDID(QString filename)
 {
     if (selectedFamily() == Family::Cavrosh && lockButtonShowsLocked()) {
-        Dialogs::information(this, QStringLiteral("Upload Error"), notCustomOrLocked);
-        ui->uploadButton->setEnabled(false);
-        ui->uploadFilename->clear();
-        ui->statusBar->clearMessage();
-        setAvailable();
+        refuseTcpEdidUpload();
         return;
     }
     const QByteArray edid = readEdidToUpload(filename);
@@ -163,7 +148,22 @@ void Scaler::sendCAVROSHEDID(QString filename)
     ui->statusBar->setPalette(infoPalette);
     ui->statusBar->showMessage(QStringLiteral("Uploading..."));
     ui->ConfiguratorTabs->setEnabled(false);
-    if (sendTcpEdidUpload(QString(), edid)) {
+    finishTcpEdidUpload(sendTcpEdidUpload(QString(), edid));
+}
+
+void Scaler::refuseTcpEdidUpload()
+{
+    Dialogs::information(this, QStringLiteral("Upload Error"), notCustomOrLocked);
+    ui->uploadButton->setEnabled(false);
+    ui->uploadFilename->clear();
+    ui->statusBar->clearMessage();
+    setAvailable();
+}
+
+// On failure the file and the upload button stay as they were, so the user can try again.
+void Scaler::finishTcpEdidUpload(bool confirmed)
+{
+    if (confirmed) {
         showTimedStatus(QStringLiteral("Done."), okPalette, 2000);
         ui->uploadButton->setEnabled(false);
         ui->uploadFilename->clear();

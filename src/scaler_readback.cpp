@@ -469,30 +469,26 @@ void Scaler::parseEDIDMode()
 
 void Scaler::parseEDIDModeVGA()
 {
-    if (readBackReplyMissing())
-        return;
-    replyText = replyText.trimmed();
-    qint16 mode = 0;
-    if (readEdidMode(replyText, &mode)) {
-        qDebug() << (mode == 0 ? "Internal EDID Mode VGA" : "Custom EDID Mode VGA");
-        settings->edidModeVGA = mode;
-    } else {
-        readBackReplyUnread(edidModeQuery + QStringLiteral(" 0"));
-    }
-    endReadBack();
+    finishEdidModeRead(0, &settings->edidModeVGA);
 }
 
 void Scaler::parseEDIDModeHDMI()
+{
+    finishEdidModeRead(1, &settings->edidModeHDMI);
+}
+
+// The last step of the two-input scaler's VGA (0) or HDMI (1) EDID mode read.
+void Scaler::finishEdidModeRead(int input, qint16* field)
 {
     if (readBackReplyMissing())
         return;
     replyText = replyText.trimmed();
     qint16 mode = 0;
     if (readEdidMode(replyText, &mode)) {
-        qDebug() << (mode == 0 ? "Internal EDID Mode HDMI" : "Custom EDID Mode HDMI");
-        settings->edidModeHDMI = mode;
+        qDebug() << (mode == 0 ? "Internal EDID Mode" : "Custom EDID Mode") << (input == 0 ? "VGA" : "HDMI");
+        *field = mode;
     } else {
-        readBackReplyUnread(edidModeQuery + QStringLiteral(" 1"));
+        readBackReplyUnread(edidModeQuery + QLatin1Char(' ') + QString::number(input));
     }
     endReadBack();
 }
