@@ -120,7 +120,9 @@ public:
 
     // A pseudo-terminal in raw mode. Its slave path (portName()) is what the program opens; it is
     // registered with SerialPortLister under that path with the identity's description,
-    // manufacturer, serial number and USB ids, and unregistered when the pty closes.
+    // manufacturer, serial number and USB ids, and unregistered when the pty closes. With an
+    // identity.portName, that path becomes a link to the pty and is the port name instead: a unit
+    // stopped and started again keeps it (the pty behind it may change).
     bool startPty(const SerialPortEntry& identity = SerialPortEntry());
     // Loopback listeners (127.0.0.1); port 0 lets the system choose.
     bool startTcp(quint16 port = 0);

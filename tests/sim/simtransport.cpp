@@ -1,5 +1,6 @@
 #include "simtransport.h"
 
+#include <QFile>
 #include <QNetworkDatagram>
 #include <QSocketNotifier>
 #include <QTcpServer>
@@ -94,8 +95,19 @@ bool SimPtyTransport::open()
     m_writeNotifier->setEnabled(false);
     connect(m_writeNotifier, &QSocketNotifier::activated, this, [this] { flush(); });
 
+    // A stable name is a link to whichever pty the unit has now, so the program finds a unit
+    // that vanished and came back under the port name it knew.
+    m_portName = m_slavePath;
+    if (!m_identity.portName.isEmpty()) {
+        const QByteArray link = QFile::encodeName(m_identity.portName);
+        ::unlink(link.constData());
+        if (::symlink(name, link.constData()) != 0)
+            qWarning("SimPtyTransport: cannot link %s: %s", link.constData(), strerror(errno));
+        else
+            m_portName = m_identity.portName;
+    }
     SerialPortEntry entry = m_identity;
-    entry.portName = m_slavePath;
+    entry.portName = m_portName;
     entry.systemLocation = m_slavePath;
     SerialPortLister::registerPort(entry);
 
@@ -108,7 +120,10 @@ void SimPtyTransport::close()
 {
     if (m_master < 0)
         return;
-    SerialPortLister::unregisterPort(m_slavePath);
+    SerialPortLister::unregisterPort(m_portName);
+    if (m_portName != m_slavePath)
+        ::unlink(QFile::encodeName(m_portName).constData());
+    m_portName.clear();
     // The notifiers may be emitting right now (a handler dropped the link), so they go later.
     for (QSocketNotifier* n : {m_readNotifier, m_writeNotifier}) {
         n->setEnabled(false);

@@ -64,7 +64,7 @@ public:
     bool isOpen() const override { return m_master >= 0; }
     void write(quint64 peer, const QByteArray& data) override;
     void closePeer(quint64 peer) override;
-    QString portName() const override { return m_slavePath; }
+    QString portName() const override { return m_portName; }
     SimSerialSettings serialSettings() const override;
 
 private:
@@ -76,6 +76,7 @@ private:
     int m_master = -1;
     int m_slave = -1;
     QString m_slavePath;
+    QString m_portName; // the slave path, or the stable link to it (identity.portName)
     quint64 m_peer = 0;
     QSocketNotifier* m_readNotifier = nullptr;
     QSocketNotifier* m_writeNotifier = nullptr;

@@ -383,6 +383,16 @@ void RecordingLunmora::refreshEDID()
     record(QStringLiteral("refreshEDID"));
 }
 
+void RecordingLunmora::sendEDID(QString fileName)
+{
+    record(QStringLiteral("sendEDID"), {fileName});
+}
+
+void RecordingLunmora::finishFirmwareUpdate(QString fileName)
+{
+    record(QStringLiteral("finishFirmwareUpdate"), {fileName});
+}
+
 RecordingConverter::RecordingConverter(Ui_MainUI* ui, CallLog* log, ControllerScript* script)
     : Converter(ui, NoSetup())
     , Recorder(QStringLiteral("Converter"), log, script)

@@ -183,6 +183,8 @@ public:
     void refreshFWPage() override;
     QByteArray getEDID() override;
     void refreshEDID() override;
+    void sendEDID(QString fileName) override;
+    void finishFirmwareUpdate(QString fileName) override;
 };
 
 class RecordingConverter : public Converter, private Recorder
