@@ -244,8 +244,14 @@ public slots:
     // EDID of the serial models, settings file, EDID of the TCP models.
     void multiEDIDModeSet();
     void finishMultiEDIDModeSet();
-    void exportAllSettings() {}
-    void importAllSettings() {}
+    // Reads every setting and preset from the unit afresh and saves them, or says what could
+    // not be read and saves nothing.
+    void exportAllSettings();
+    // Checks a settings file whole, sends each valid value and reports what was not applied.
+    void importAllSettings();
+    // Writes the record and the six presets to `fileName` atomically; false, with *error, when
+    // the file could not be written.
+    bool exportToXML(QString fileName, QString* error = nullptr);
     virtual void jovarisDownloadEDID();
     virtual void zarrickDownloadEDID();
     virtual void cavroshDownloadEDID();

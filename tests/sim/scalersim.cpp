@@ -456,7 +456,8 @@ bool ScalerSim::handleLine(const QByteArray& raw)
     } else if (word.startsWith(QLatin1String("#GET_"))) {
         reply(answerGet(word.mid(5), args));
     } else if (word.startsWith(QLatin1String("#SET_"))) {
-        reply(answerSet(word.mid(5), args));
+        const QByteArray presetAnswer = answerPresetSet(word.mid(5), args);
+        reply(presetAnswer.isEmpty() ? answerSet(word.mid(5), args) : presetAnswer);
     } else if (word == QLatin1String("#FACTORY_RESET") && args.isEmpty()) {
         m_settings = defaults();
         reply(answer({QStringLiteral("FACTORY RESET DONE")}));
@@ -714,4 +715,47 @@ void ScalerSim::setPresetField(int preset, const QString& field, const QString& 
             lines.append(line);
         m_settings[key] = lines.join(QStringLiteral("\r\n"));
     });
+}
+
+// ---- Timing preset commands -------------------------------------------------------------------
+
+QByteArray ScalerSim::answerPresetSet(const QString& noun, const QStringList& args)
+{
+    static const QMap<QString, QString> fields {
+        {"PIXEL_CLOCK", "Pixel Clk"},         {"HORZ_SCAN_RATE", "Hor Scan"},
+        {"HORZ_SYNC_WIDTH", "Hor Sync W"},    {"HORZ_FRONT_PORCH", "Hor Ft Porch"},
+        {"HORZ_ACTIVE", "Hor Active"},        {"HORZ_BACK_PORCH", "Hor Bk Porch"},
+        {"HORZ_TOTAL", "Hor Total"},          {"HORZ_SYNC_POLARITY", "Hor Polarity"},
+        {"VERT_REFRESH_RATE", "Ver Refresh"}, {"VERT_SYNC_WIDTH", "Ver Sync W"},
+        {"VERT_FRONT_PORCH", "Ver Ft Porch"}, {"VERT_ACTIVE", "Ver Active"},
+        {"VERT_BACK_PORCH", "Ver Bk Porch"},  {"VERT_TOTAL", "Ver Total"},
+        {"VERT_SYNC_POLARITY", "Ver Polarity"}};
+    const auto field = fields.constFind(noun);
+    if (field == fields.constEnd())
+        return QByteArray();
+    const QByteArray wrong = answer({QStringLiteral("Wrong parameter")});
+    bool ok = false;
+    const int preset = args.value(1).toInt(&ok);
+    if (args.size() != 2 || !ok || preset < 0 || preset > 5)
+        return wrong;
+    QString value = args.at(0);
+    static const QRegularExpression number(QStringLiteral("\\A[0-9]+(\\.[0-9]+)?\\z"));
+    if (noun.endsWith(QLatin1String("POLARITY"))) {
+        if (value != QLatin1String("0") && value != QLatin1String("1"))
+            return wrong;
+        value = value == QLatin1String("1") ? QStringLiteral("+") : QStringLiteral("-");
+    } else if (!number.match(value).hasMatch()) {
+        return wrong;
+    }
+    const QString key = QStringLiteral("TIMING_PRESET %1").arg(preset);
+    QStringList lines = m_settings.value(key).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    const QString line = field.value() + QStringLiteral(" = ") + value;
+    const int i = presetLine(lines, field.value());
+    if (i >= 0)
+        lines[i] = line;
+    else
+        lines.append(line);
+    m_settings[key] = lines.join(QStringLiteral("\r\n"));
+    m_sets.append(SetRecord {key, args.at(0), line});
+    return answer({line});
 }

@@ -139,6 +139,12 @@ private:
     // EDID readout.
     QByteArray answerEdid(const QStringList& args) const;
     QMap<int, QByteArray> m_edids; // by input; an input not in it has the sample EDID
+
+    // ---- Timing preset commands: "#SET_<noun> <value> <preset>" sets one line of the preset
+    // ("#SET_HORZ_ACTIVE 1904 2" sets "Hor Active = 1904" of preset 2); the polarities take 0 ("-")
+    // or 1 ("+"). Answered with the line as it now stands; each is kept in sets() under the key
+    // "TIMING_PRESET <n>". Empty for a noun that is no preset value.
+    QByteArray answerPresetSet(const QString& noun, const QStringList& args);
 };
 
 #endif // SCALERSIM_H
