@@ -213,12 +213,12 @@ public slots:
     void reboot();
 
     // Jovaris and Norrith pages, Zarrick and Cavrosh EDID pages (filled by their pages).
-    void refreshJOVARIS_edidPage() {}
-    void refreshJOVARIS_routingPage() {}
-    void refreshJOVARIS_setupPage() {}
-    void refreshJOVARIS_vgaPage() {}
-    void refreshJOVARIS_systemPage() {}
-    void handleJOVARIS_buttons() {}
+    void refreshJOVARIS_edidPage();
+    void refreshJOVARIS_routingPage();
+    void refreshJOVARIS_setupPage();
+    void refreshJOVARIS_vgaPage();
+    void refreshJOVARIS_systemPage();
+    void handleJOVARIS_buttons();
     void refreshZARRICK_edidPage();
     void handleZARRICK_buttons();
     void handleZARRICKInput(int id);
@@ -292,6 +292,21 @@ protected:
     bool claimLinkForBurst(bool openFirst);
     // Ends a TCP exchange: OCCUPIED goes back to AVAILABLE; an upload's state is left alone.
     void releaseLink();
+    // The Jovaris-family pages (scaler_jovaris*.cpp). One query of a page: the family sender with
+    // the given port flags, the reply split into words. A unit that let the wait run out without
+    // a byte at the saved rate makes the next open probe the rate again (unless `expectSilence`).
+    QStringList jovarisQuery(const QString& cmd, bool openFirst, bool closeAfter, bool expectSilence = false);
+    // The connection-error box of the pages (its text names pass-through on a Surrow).
+    void showJovarisConnectionError();
+    // One page widget's change turned into its command (the body of handleJOVARIS_buttons()).
+    void handleJovarisWidget(QObject* widget, const QByteArray& signalName);
+    // The EDID-mode controls after the unit named its mode (reply word 1).
+    void showJovarisEdidMode(const QString& mode, bool customByContains);
+    // A slider or spin box changed by the user while the link was busy: sent once it is free.
+    QObject* jovarisPendingValue = nullptr;
+    // The saved rate at which the unit last went quiet: the next open looks for the unit's rate
+    // and keeps this one when it finds none (a Surrow in pass-through answers no probe).
+    QString jovarisRateInDoubt;
     // Reports a failure on the status bar; it stays until the next message.
     void showError(const QString& message);
     // Shows the output widgets of the generic scaler named `productName` and makes its grid the

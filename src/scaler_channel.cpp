@@ -246,13 +246,6 @@ void Scaler::showResult()
     availability = AVAILABLE;
 }
 
-// Filled by the Jovaris-family and the TCP EDID pages.
-void Scaler::handleNORRITHCommand(QString cmd, QString param)
-{
-    Q_UNUSED(cmd)
-    Q_UNUSED(param)
-}
-
 // The byte readers take replyBytes from replyReadPos on, one byte at a time; a byte that is not
 // looked for is consumed and skipped. The deadline is monotonic (delay() is).
 bool Scaler::waitForBytes(char byte, int timeoutMs)

@@ -47,6 +47,8 @@ ReplyRules ReplyRules::family()
 {
     ReplyRules r;
     r.completion = Completion::EndsWithPrompt;
+    // These units echo every line they hear before they answer it.
+    r.dropEcho = true;
     return r;
 }
 

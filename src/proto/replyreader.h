@@ -49,7 +49,8 @@ struct ReplyRules
 
     // The generic scaler sender and the splitter link: done at the first prompt.
     static ReplyRules serial();
-    // The Jovaris/Norrith/Surrow sender: done when the reply ends in the prompt.
+    // The Jovaris/Norrith/Surrow sender: done when the reply ends in the prompt; the echo of the
+    // command line is dropped.
     static ReplyRules family();
     // The Zarrick/Cavrosh telnet link: chunks joined, done after 1300 ms of quiet.
     static ReplyRules tcp();

@@ -162,6 +162,18 @@ void JovarisSim::setPassThroughSilence(bool silent)
     runOnSimThread([&] { m_silent = silent; });
 }
 
+void JovarisSim::setRestartTime(int ms)
+{
+    runOnSimThread([&] { m_restartMs = ms; });
+}
+
+bool JovarisSim::restarting() const
+{
+    bool r = false;
+    runOnSimThread([&] { r = m_restarting; });
+    return r;
+}
+
 QString JovarisSim::setting(const QString& key) const
 {
     QString v;
@@ -398,11 +410,14 @@ void JovarisSim::finishUpload(bool stored)
 
 bool JovarisSim::handleLine(const QByteArray& raw)
 {
-    if (m_silent)
+    if (m_silent || m_restarting)
+        return true;
+    const QString line = QString::fromLatin1(raw).trimmed();
+    const bool passThrough = m_model == Model::Surrow && m_settings.value(QStringLiteral("RS232_MODE")) == QLatin1String("1");
+    if (passThrough && line != QLatin1String("#SET_RS232_MODE 2"))
         return true;
     if (m_echo)
         reply(raw + "\r\n");
-    const QString line = QString::fromLatin1(raw).trimmed();
     if (line == QLatin1String("#SEND_CUSTOM_EDID")) {
         if (m_settings.value(QStringLiteral("EDID_LOCK")) == QLatin1String("1")) {
             reply(answer(QStringLiteral("WRONG_PARAMETER")));
@@ -421,11 +436,21 @@ bool JovarisSim::handleLine(const QByteArray& raw)
     }
     reply(answer(respond(line)));
     // Changes of the link itself take effect once the answer is on its way, at the old rate.
-    if (line == QLatin1String("#FACTORY_RESET")) {
-        m_settings = defaults();
-        m_edids.remove(QStringLiteral("CUSTOM"));
-        m_rate = factoryRate(m_model);
-        setRequiredBaudRate(m_rate);
+    if (line == QLatin1String("#FACTORY_RESET") || line == QLatin1String("#REBOOT")) {
+        if (line == QLatin1String("#FACTORY_RESET")) {
+            m_settings = defaults();
+            m_edids.remove(QStringLiteral("CUSTOM"));
+            m_rate = factoryRate(m_model);
+            setRequiredBaudRate(m_rate);
+        }
+        if (m_restartMs > 0) {
+            m_restarting = true;
+            const quint64 number = ++m_restartNumber;
+            schedule(m_restartMs, [this, number] {
+                if (number == m_restartNumber)
+                    m_restarting = false;
+            });
+        }
     } else if (line.startsWith(QLatin1String("#SET_RS232_BAUD "))) {
         int index = -1;
         if (isDecimal(line.mid(16), &index) && index >= 0 && index < rates().size()) {

@@ -28,11 +28,16 @@
 //   "S"                          "ROUTE <H|V|DP|D>"; "V <input>" ("R <input>" on a Surrow) routes
 //   "#SET_<NOUN> <args>"         stores and answers "<NOUN> <args>"
 //   "#HELP"                      a help text that lists the commands
+//   "#REBOOT", "#FACTORY_RESET"  "REBOOT OK" / "FACTORY_RESET OK", then silence while the unit
+//                                restarts (setRestartTime); a factory reset then listens at the
+//                                factory rate
 //   "#SEND_CUSTOM_EDID"          "SEND_CUSTOM_EDID READY" ("WRONG_PARAMETER" while the EDID is
 //                                locked); then the EDID's raw bytes (128, or 256 when the base
 //                                block announces one extension), not echoed, are stored as the
 //                                custom EDID with "SEND_COMPLETE"; data that stops short for 2 s
 //                                gets "SEND_FAILED" and nothing is stored
+// A Surrow set to pass-through ("#SET_RS232_MODE 1") hands its link to the receiver: it answers
+// nothing but "#SET_RS232_MODE 2", which takes the link back.
 // A rejected command is answered "WRONG_COMMAND" or "WRONG_PARAMETER" (one word).
 //
 // The settings table is keyed by the command noun, with the input letter for the input modes
@@ -68,6 +73,10 @@ public:
     void setEcho(bool echo); // default on
     // Pass-through: the unit hands its serial link to the receiver and answers nothing at all.
     void setPassThroughSilence(bool silent);
+    // How long (device ms) the unit is silent after "#REBOOT" or "#FACTORY_RESET"; 0 for not at
+    // all. Default 3000.
+    void setRestartTime(int ms);
+    bool restarting() const;
 
     QString setting(const QString& key) const;
     void setSetting(const QString& key, const QString& value);
@@ -101,6 +110,9 @@ private:
     qint32 m_rate = 0;
     bool m_echo = true;
     bool m_silent = false;
+    int m_restartMs = 3000;
+    bool m_restarting = false;
+    quint64 m_restartNumber = 0;
     bool m_uploading = false; // raw bytes of a custom EDID are coming
     QByteArray m_upload;
     quint64 m_uploadNumber = 0;
