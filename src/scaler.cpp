@@ -147,9 +147,3 @@ void Scaler::clearStatus()
         ui->statusBar->clearMessage();
 }
 
-// The firmware flows fill these in.
-void Scaler::initiateFirmwareUpdate() {}
-
-void Scaler::initiateJOVARISFirmwareUpdate() {}
-
-void Scaler::initiateOSTRANDFirmwareUpdate() {}

@@ -199,11 +199,11 @@ public slots:
     void parseFirmwareVersionOutputData();
 
     // Firmware.
-    void firmwareBrowse() {}
+    void firmwareBrowse();
     virtual void initiateFirmwareUpdate();
     virtual void initiateJOVARISFirmwareUpdate();
     virtual void initiateOSTRANDFirmwareUpdate();
-    void firmwareUpdate() {}
+    void firmwareUpdate();
     virtual void clearStatus();
 
     void osdTimeoutToggled(bool checked);
@@ -339,6 +339,23 @@ protected:
     void checkTcpEdidMode(const QString& mode);
     void showTcpEdidMode(bool custom);
     bool lockButtonShowsLocked() const;
+    // Firmware flows (scaler_firmware*.cpp).
+    // The generic upload's status exchange (get status, 00 CC, 03 40 40, CC); false after
+    // releasing the link.
+    bool checkStatus();
+    // The failure end of a generic upload: `message` on the update page, link released.
+    void firmwareUpdateCleanup(QString message);
+    // The failure end of a Zarrick or Cavrosh update, with its error code.
+    void firmwareUpdateFailed(int code);
+    // Writes `packet` to a fresh reply and returns what came: at least `settleMs` of waiting, then
+    // until `expectBytes` have come or `timeoutMs` has passed.
+    QByteArray bootLoaderExchange(const QByteArray& packet, int expectBytes, int settleMs, int timeoutMs);
+    // Asks `question` until a drive not listed before it appears; its path, or empty on Cancel.
+    QString attachDrive(const QString& question);
+    // Copies `source` to `target` (replacing it) and reads it back; false unless it matches.
+    bool copyToDrive(const QString& source, const QString& target);
+    bool pollFirmwareWords(int first, int last, int pollMs, const QString& done, const QString& error);
+
     // A status message that clears itself after `ms`.
     void showTimedStatus(const QString& message, const QPalette& palette, int ms);
 
@@ -371,6 +388,8 @@ protected:
     int presetBeingRead = -1;
 
 public:
+    // A boot-loader packet: length (the whole packet), 8-bit sum of command and data, command, data.
+    static QByteArray bootLoaderPacket(quint8 command, const QByteArray& data);
     // The value after `key` in `reply`: the text split at `key` (letter case ignored, empty pieces
     // kept) must give exactly two pieces; false otherwise, and *value is left alone.
     static bool valueAfterKey(const QString& reply, const QString& key, QString* value);

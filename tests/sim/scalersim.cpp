@@ -495,7 +495,6 @@ void ScalerSim::handleBytes(const QByteArray& data)
 
 void ScalerSim::bootLoaderBytes(const QByteArray& data)
 {
-    const QByteArray ack("\x00\xcc", 2);
     // A packet comes in one burst: bytes left waiting from before a pause are dropped, so a
     // stray byte cannot hold up the next packet.
     if (!m_packetBuffer.isEmpty() && m_lastBytes.isValid() && m_lastBytes.elapsed() > TimeScale::ms(PacketGapMs))
@@ -522,11 +521,9 @@ void ScalerSim::bootLoaderBytes(const QByteArray& data)
         const QByteArray packet = m_packetBuffer.left(length);
         m_packetBuffer.remove(0, length);
         m_packets.append(packet);
-        reply(ack);
         const quint8 command = quint8(packet.at(2));
-        if (command == 0x23) {
-            reply(QByteArray("\x03\x40\x40", 3)); // status: success
-        } else if (command == 0x25) {
+        bootLoaderAnswer(command, packet);
+        if (command == 0x25) {
             // Reset: the unit starts its firmware again.
             m_bootLoader = false;
             m_packetBuffer.clear();
@@ -534,6 +531,123 @@ void ScalerSim::bootLoaderBytes(const QByteArray& data)
             setLineMode(true);
             return;
         }
+    }
+}
+
+// ---- Boot-loader personality: images, variants, faults ----------------------------------------
+
+void ScalerSim::setBootLoaderVariant(BootLoaderVariant variant)
+{
+    runOnSimThread([&] { m_variant = variant; });
+}
+
+SerialPortEntry ScalerSim::zarrickIdentity(const QString& model)
+{
+    SerialPortEntry id;
+    id.description = model + QStringLiteral(" USB Serial Port");
+    id.manufacturer = QStringLiteral("STMicroelectronics");
+    id.vendorId = 0x0483;
+    id.hasVendorId = true;
+    id.productId = 0x5740;
+    id.hasProductId = true;
+    return id;
+}
+
+QByteArray ScalerSim::bootLoaderImage() const
+{
+    QByteArray copy;
+    runOnSimThread([&] { copy = m_image; });
+    return copy;
+}
+
+qint64 ScalerSim::announcedSize() const
+{
+    qint64 size = -1;
+    runOnSimThread([&] { size = m_announced; });
+    return size;
+}
+
+void ScalerSim::setFirstPingBusy(bool busy)
+{
+    runOnSimThread([&] {
+        m_firstPingBusy = busy;
+        m_pingSeen = false;
+    });
+}
+
+void ScalerSim::addBootFault(BootFault fault, quint8 command, int occurrence)
+{
+    runOnSimThread([&] { m_bootFaults.append(BootFaultRule {fault, command, occurrence}); });
+}
+
+void ScalerSim::clearBootFaults()
+{
+    runOnSimThread([&] {
+        m_bootFaults.clear();
+        m_commandCounts.clear();
+    });
+}
+
+void ScalerSim::bootLoaderAnswer(quint8 command, const QByteArray& packet)
+{
+    const QByteArray data = packet.mid(3);
+    const bool generic = m_variant == BootLoaderVariant::Generic;
+    if (generic && command == 0x2D) {
+        m_image = data;
+    } else if (generic && command == 0x2E) {
+        m_image += data;
+    } else if (!generic && command == 0x21 && data.size() == 8) {
+        m_image.clear();
+        m_announced = (qint64(quint8(data.at(4))) << 24) | (quint8(data.at(5)) << 16) | (quint8(data.at(6)) << 8)
+                      | quint8(data.at(7));
+    } else if (!generic && command == 0x24) {
+        m_image += data;
+    }
+
+    QByteArray answer("\x00\xcc", 2);
+    if (command == 0x20 && !generic && m_firstPingBusy && !m_pingSeen)
+        answer = QByteArray("\x01\xcc", 2);
+    if (command == 0x20)
+        m_pingSeen = true;
+    if (command == 0x23)
+        answer += QByteArray("\x03\x40\x40", 3); // status: success
+
+    const int count = ++m_commandCounts[command];
+    bool split = false;
+    for (const BootFaultRule& rule : qAsConst(m_bootFaults)) {
+        if (rule.command != command || rule.occurrence != count)
+            continue;
+        switch (rule.fault) {
+        case BootFault::Nak:
+            answer = QByteArray("\x00\x33", 2);
+            break;
+        case BootFault::BadStatus:
+            answer = QByteArray("\x00\xcc\x03\x41\x41", 5);
+            break;
+        case BootFault::Silence:
+            answer.clear();
+            break;
+        case BootFault::StrayPrompt:
+            answer.prepend('>');
+            break;
+        case BootFault::ExtraByte:
+            answer.append('\0');
+            break;
+        case BootFault::SplitAnswer:
+            split = true;
+            break;
+        }
+    }
+    if (answer.isEmpty())
+        return;
+    if (split) {
+        SimReply pieces;
+        pieces.data = answer;
+        pieces.chunkSize = 1;
+        pieces.chunkGapMs = 20;
+        reply(pieces);
+    } else {
+        reply(answer);
     }
 }
 

@@ -80,6 +80,28 @@ public:
     // Each well-formed packet the boot loader took (length byte first).
     QList<QByteArray> bootLoaderPackets() const;
 
+    // ---- Boot-loader personality ----------------------------------------------------------
+    // Generic: the image is the 16 bytes of the header (0x2D) and then the data of every 0x2E
+    // packet; 0x2F finishes. Zarrick (and Cavrosh): the download command 0x21 announces the size
+    // and starts a new image, 0x24 packets carry the data. Both: 0x20 ping, 0x23 status, 0x25
+    // reset. start() with zarrickIdentity() gives the port a Zarrick unit's USB COM port shows.
+    enum class BootLoaderVariant { Generic, Zarrick };
+    void setBootLoaderVariant(BootLoaderVariant variant);
+    static SerialPortEntry zarrickIdentity(const QString& model = QStringLiteral("Zarrick"));
+    // The image received so far (after a download command, the Zarrick variant starts anew) and
+    // the size its download command announced (-1: none).
+    QByteArray bootLoaderImage() const;
+    qint64 announcedSize() const;
+    // A Zarrick unit that is still busy answers the first ping 01 CC.
+    void setFirstPingBusy(bool busy);
+    // Faults, each on the `occurrence`-th packet (from 1) of `command`: Nak answers 00 33,
+    // BadStatus answers a status packet 03 41 41 (only for 0x23), Silence answers nothing,
+    // StrayPrompt puts ">" before the answer, ExtraByte a 0x00 after it, SplitAnswer sends the
+    // answer one byte at a time with pauses of 20 device ms.
+    enum class BootFault { Nak, BadStatus, Silence, StrayPrompt, ExtraByte, SplitAnswer };
+    void addBootFault(BootFault fault, quint8 command, int occurrence);
+    void clearBootFaults();
+
     // ---- EDID: every input starts with a sample EDID; setEdid() replaces it (empty bytes: none).
     QByteArray edid(int input) const;
     void setEdid(int input, const QByteArray& bytes);
@@ -131,6 +153,20 @@ private:
     QElapsedTimer m_lastBytes;
     static constexpr int PacketGapMs = 500;
     QList<QByteArray> m_packets;
+    // Boot-loader personality (simulator thread).
+    struct BootFaultRule {
+        BootFault fault;
+        quint8 command;
+        int occurrence;
+    };
+    void bootLoaderAnswer(quint8 command, const QByteArray& packet);
+    BootLoaderVariant m_variant = BootLoaderVariant::Generic;
+    QByteArray m_image;
+    qint64 m_announced = -1;
+    bool m_firstPingBusy = false;
+    bool m_pingSeen = false;
+    QMap<quint8, int> m_commandCounts;
+    QList<BootFaultRule> m_bootFaults;
 
     // EDID upload (simulator thread).
     void startEdidUpload(const QStringList& args);
