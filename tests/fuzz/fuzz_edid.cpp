@@ -198,6 +198,15 @@ void checkEncoder(const QByteArray& edid, const EdidState& state, const EdidDeco
             if (t.established || t.standard || t.videoBlock || t.dtd || t.hdmiBlock)
                 built.timings.append(t);
         }
+        // Only a detailed timing descriptor stores an image size: a row that did not get one (no
+        // room left) comes back with the size its catalogue entry gives, so sizes are compared
+        // for detailed timings only.
+        for (EdidState* side : {&built, &back}) {
+            for (Timing& t : side->timings) {
+                if (!t.dtd)
+                    t.hSize = t.vSize = 0;
+            }
+        }
         before = shown(built);
         QStringList after = shown(back);
         if (way == 1) {
