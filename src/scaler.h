@@ -356,6 +356,7 @@ protected:
     bool copyToDrive(const QString& source, const QString& target);
     bool pollFirmwareWords(int first, int last, int pollMs, const QString& done, const QString& error);
 
+    void finishEdidPageRefresh(const QStringList& uploadTargets, const char* refreshSlot);
     // A status message that clears itself after `ms`.
     void showTimedStatus(const QString& message, const QPalette& palette, int ms);
 

@@ -218,21 +218,10 @@ void Scaler::refreshZARRICK_edidPage()
     checkTcpEdidMode(reply.at(3));
     showTcpEdidMode(reply.at(3) == zarrickCustomMode);
 
-    setAvailable();
-    ui->selectEDIDFromDevice->setEnabled(true);
-    for (QWidget* w : {static_cast<QWidget*>(ui->downloadButton), static_cast<QWidget*>(ui->openEDIDFromDevice),
-                       static_cast<QWidget*>(ui->uploadButton), static_cast<QWidget*>(ui->copyButton),
-                       static_cast<QWidget*>(ui->copyFromDropdown), static_cast<QWidget*>(ui->copyToDropdown)})
-        w->setEnabled(false);
-    ui->uploadToDropdown->clear();
+    QStringList targets;
     for (int input = 1; input <= 4; ++input)
-        ui->uploadToDropdown->addItem(QStringLiteral("Input %1 Custom").arg(input));
-
-    // Only this controller's own connection is replaced: the window keeps its refresh of the
-    // generic scalers, and the handlers look at the selected family before they send.
-    disconnect(ui->refreshEDIDModes, SIGNAL(clicked()), this, nullptr);
-    connect(ui->refreshEDIDModes, SIGNAL(clicked()), this, SLOT(handleZARRICK_buttons()));
-    ui->selectEDIDFromDevice->setCurrentIndex(0);
+        targets << QStringLiteral("Input %1 Custom").arg(input);
+    finishEdidPageRefresh(targets, SLOT(handleZARRICK_buttons()));
 }
 
 void Scaler::refreshCAVROSH_edidPage()
@@ -287,18 +276,7 @@ void Scaler::refreshCAVROSH_edidPage()
     checkTcpEdidMode(reply.at(2));
     showTcpEdidMode(reply.at(2) == cavroshCustomMode);
 
-    setAvailable();
-    ui->selectEDIDFromDevice->setEnabled(true);
-    for (QWidget* w : {static_cast<QWidget*>(ui->downloadButton), static_cast<QWidget*>(ui->openEDIDFromDevice),
-                       static_cast<QWidget*>(ui->uploadButton), static_cast<QWidget*>(ui->copyButton),
-                       static_cast<QWidget*>(ui->copyFromDropdown), static_cast<QWidget*>(ui->copyToDropdown)})
-        w->setEnabled(false);
-    ui->uploadToDropdown->clear();
-    ui->uploadToDropdown->addItem(QStringLiteral("Custom - User"));
-
-    disconnect(ui->refreshEDIDModes, SIGNAL(clicked()), this, nullptr);
-    connect(ui->refreshEDIDModes, SIGNAL(clicked()), this, SLOT(handleCAVROSH_buttons()));
-    ui->selectEDIDFromDevice->setCurrentIndex(0);
+    finishEdidPageRefresh({QStringLiteral("Custom - User")}, SLOT(handleCAVROSH_buttons()));
 }
 
 // ---- Commands -------------------------------------------------------------------------------
@@ -518,4 +496,24 @@ void Scaler::cavroshDownloadEDID()
     const QByteArray bytes = readTcpUnitEdid();
     if (!bytes.isEmpty())
         finishWriteFile(bytes);
+}
+
+// The common end of the serial-extender and TCP units' EDID page refresh: the link given back,
+// the transfer buttons waiting for a choice, the page's upload targets, and "Refresh EDID modes"
+// routed to the family's handler. Only this controller's own connection is replaced: the window
+// keeps its refresh of the generic scalers and splitters, and each family handler looks at the
+// selected family before it sends.
+void Scaler::finishEdidPageRefresh(const QStringList& uploadTargets, const char* refreshSlot)
+{
+    setAvailable();
+    ui->selectEDIDFromDevice->setEnabled(true);
+    for (QWidget* w : {static_cast<QWidget*>(ui->downloadButton), static_cast<QWidget*>(ui->openEDIDFromDevice),
+                       static_cast<QWidget*>(ui->uploadButton), static_cast<QWidget*>(ui->copyButton),
+                       static_cast<QWidget*>(ui->copyFromDropdown), static_cast<QWidget*>(ui->copyToDropdown)})
+        w->setEnabled(false);
+    ui->uploadToDropdown->clear();
+    ui->uploadToDropdown->addItems(uploadTargets);
+    disconnect(ui->refreshEDIDModes, SIGNAL(clicked()), this, nullptr);
+    connect(ui->refreshEDIDModes, SIGNAL(clicked()), this, refreshSlot);
+    ui->selectEDIDFromDevice->setCurrentIndex(0);
 }

@@ -306,17 +306,7 @@ void Scaler::refreshJOVARIS_edidPage()
         ui->uploadFilename->clear();
     }
 
-    setAvailable();
-    ui->selectEDIDFromDevice->setEnabled(true);
-    for (QWidget* w : {static_cast<QWidget*>(ui->downloadButton), static_cast<QWidget*>(ui->openEDIDFromDevice),
-                       static_cast<QWidget*>(ui->uploadButton), static_cast<QWidget*>(ui->copyButton),
-                       static_cast<QWidget*>(ui->copyFromDropdown), static_cast<QWidget*>(ui->copyToDropdown)})
-        w->setEnabled(false);
-    ui->uploadToDropdown->clear();
-    ui->uploadToDropdown->addItem(QStringLiteral("Custom - User"));
-    disconnect(ui->refreshEDIDModes, SIGNAL(clicked()), nullptr, nullptr);
-    connect(ui->refreshEDIDModes, SIGNAL(clicked()), this, SLOT(handleJOVARIS_buttons()));
-    ui->selectEDIDFromDevice->setCurrentIndex(0);
+    finishEdidPageRefresh({QStringLiteral("Custom - User")}, SLOT(handleJOVARIS_buttons()));
 }
 
 // ---- Setup page ---------------------------------------------------------------------------

@@ -98,6 +98,10 @@ const QStringList baudRates {"115200", "57600", "38400", "19200", "9600", "4800"
 
 void Scaler::handleJOVARIS_buttons()
 {
+    // "Refresh EDID modes" stays routed here after another product is picked.
+    const Family family = selectedFamily();
+    if (family != Family::Jovaris && family != Family::Surrow && family != Family::Norrith)
+        return;
     QObject* widget = sender();
     const int index = senderSignalIndex();
     const QByteArray signalName = widget && index >= 0 ? widget->metaObject()->method(index).name() : QByteArray();
