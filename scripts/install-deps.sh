@@ -16,7 +16,7 @@ PACKAGES=(
   # running the window without a display
   xvfb xauth
   # real peers the tests talk to
-  lrzsz edid-decode tftp-hpa zip unzip gzip binutils python3 iproute2
+  lrzsz edid-decode tftp-hpa atftp tftpd-hpa curl openssl zip unzip gzip binutils python3 iproute2
   python3-diff-match-patch
   # the EDID decoder's fuzz test (libFuzzer and the sanitizer runtimes come with clang's runtime)
   clang libclang-rt-14-dev
@@ -29,16 +29,25 @@ for p in "${PACKAGES[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
-fi
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then
   SUDO="sudo"
 fi
 
-echo "Installing missing packages: ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing missing packages: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# tftpd-hpa is here only as the benchmark's reference server, started on a loopback port by the
+# benchmark itself; the packaged daemon must not hold UDP port 69, which the extender update's
+# own server binds.
+if command -v service >/dev/null 2>&1; then
+  $SUDO service tftpd-hpa stop >/dev/null 2>&1 || true
+fi
+if command -v systemctl >/dev/null 2>&1; then
+  $SUDO systemctl disable --now tftpd-hpa >/dev/null 2>&1 || true
+fi
