@@ -34,6 +34,10 @@ public:
     // failure. Placeholders until the converter's EDID reads are written.
     virtual QByteArray doViewEDID() { return {}; }
     virtual QByteArray doScalerViewEDID() { return {}; }
+    // Upload an EDID file to the attached HID converter, respectively to the HID scaler, and show
+    // the result. Placeholders until the converter's EDID uploads are written.
+    virtual void uploadEDID(QString fileName) { Q_UNUSED(fileName) }
+    virtual void uploadScaler12EDID(QString fileName) { Q_UNUSED(fileName) }
 
 signals:
     void refreshImmediately();

@@ -7,6 +7,7 @@ class Ui_MainUI;
 class QSerialPort;
 #include "device.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QWidget>
 
@@ -20,6 +21,9 @@ public:
     ~HDBaseT() override;
 
     virtual void selectedProductChanged(Device device);
+    // One received chunk of the link-monitor stream, handed on by the test-device page while it
+    // monitors. Placeholder until the monitor is written.
+    virtual void processMonitorReadyRead(const QByteArray& chunk) { Q_UNUSED(chunk) }
 
 signals:
     void refreshImmediately();
