@@ -18,13 +18,24 @@ struct SerialPortEntry {
     bool hasProductId = false;
 };
 
-// Lists the machine's serial ports: what QSerialPortInfo reports (ttyUSB, ttyACM, real ttyS) and
-// ports registered at run time. QSerialPortInfo does not list pseudo-terminals, so the device
-// simulators register theirs here with the description and USB ids a real unit would report.
+// Lists the machine's serial ports: what QSerialPortInfo reports (ttyUSB, ttyACM, real ttyS),
+// the ports named by the file in PLEXA_SERIAL_PORTS and ports registered at run time.
+// QSerialPortInfo does not list pseudo-terminals, so the device simulators register theirs here
+// (inside a test) or write them into that file (beside a running program) with the description
+// and USB ids a real unit would report.
 class SerialPortLister
 {
 public:
     static QList<SerialPortEntry> availablePorts();
+    // The ports of a ports file: one a line, tab-separated: device path, description,
+    // manufacturer, serial number, USB vendor id, USB product id (hex, may be empty; trailing
+    // fields may be left out). Blank lines and lines starting with "#" are ignored; a malformed
+    // line (no path, more than six fields, a path that is not absolute, an id that is not hex up
+    // to FFFF) is skipped with a debug message; a line whose device path does not exist is
+    // skipped. A missing, unreadable, oversized or non-regular file (a FIFO) gives nothing, and
+    // never blocks.
+    static QList<SerialPortEntry> portsFromFile(const QString& path);
+    static constexpr qint64 MaxPortsFileBytes = 64 * 1024;
     static void registerPort(const SerialPortEntry& entry);
     static void unregisterPort(const QString& portName);
     static void clearRegisteredPorts();
