@@ -37,16 +37,12 @@ using Kind = DialogBackend::Kind;
 
 const QString passwordLabel = QStringLiteral("\n\nPlease insert Admin password:");
 
-// The first corpus EDID of `size` bytes that a unit takes.
 QByteArray corpusEdid(int size)
 {
-    EdidCorpus corpus;
-    for (const QString& name : corpus.files) {
-        const QByteArray bytes = PlexaTest::readFile(corpus.dir.filePath(name));
-        if (bytes.size() == size && edidTransferError(bytes).isEmpty())
-            return bytes;
-    }
-    return {};
+    static QMap<int, QByteArray> found;
+    if (!found.contains(size))
+        found[size] = EdidCorpus().firstUnitEdid(size);
+    return found.value(size);
 }
 
 QByteArray withBadChecksum(QByteArray edid)
@@ -378,6 +374,9 @@ void TestOstrand::silentOrVanishingUnitFails()
     // Garbage without end.
     f.sim.addRule(SimRule::exact("#GET_EDID_MODE 3").garbage());
     QCOMPARE(f.page->runCommand(QStringLiteral("#GET_EDID_MODE 3"), true, true), QStringLiteral("err"));
+    // A reply longer than any the unit has is cut off, not collected without end.
+    f.sim.addRule(SimRule::exact("#GET_EDID_MODE 4").reply(QByteArray(100000, 'A') + "\r\n>"));
+    QCOMPARE(f.page->runCommand(QStringLiteral("#GET_EDID_MODE 4"), true, true), QStringLiteral("err"));
     // Nobody listens on the port.
     QTcpServer closed;
     QVERIFY(closed.listen(QHostAddress::LocalHost));
@@ -492,6 +491,9 @@ void TestOstrand::downloadSavesReplacesAndReportsErrors()
     f.page->downloadEDID();
     QCOMPARE(PlexaTest::readFile(path), edid);
     QCOMPARE(f.ui.statusBar->currentMessage(), QStringLiteral("Download Complete."));
+    QCOMPARE(f.ui.statusBar->palette().color(QPalette::WindowText), QColor(Qt::green));
+    // Gone about three seconds later.
+    QTRY_COMPARE(f.ui.statusBar->currentMessage(), QString());
     QCOMPARE(QDir(myXMLManager::getLastSavedDirectory()).canonicalPath(), QDir(dir.path()).canonicalPath());
     const auto saves = f.shownOf(Kind::SaveFile);
     QCOMPARE(saves.size(), 1);
