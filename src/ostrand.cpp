@@ -1,5 +1,96 @@
-// Placeholder: a later change replaces this skeleton with the real telnet matrix page.
+// Telnet matrix page: set-up per selected unit, status texts and the command runner with the
+// unit's Admin login.
+//
+// A unit answers a command line ("\r\n"-terminated) with its echo, the answer lines and the ">"
+// prompt. A unit that wants a login answers the first command of a session with a question that
+// names the "userid" instead; the page then sends "Admin", the password and an empty line, and
+// the unit's welcome names its "telnet" server. Every reply is read through the shared reply
+// reader up to the prompt (or the login question), however the TCP stream is cut, and no wait
+// is unbounded: 5 s to connect, 800 ms for a greeting, 3.3 s per reply, a few login attempts.
 #include "ostrand.h"
+
+#include "dialogs.h"
+#include "discoverydatagrams.h"
+#include "replyreader.h"
+#include "timescale.h"
+#include "ui_mainui.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QDebug>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace {
+const int connectWaitMs = 5000;
+const int greetingWaitMs = 800;  // the unit's optional greeting
+const int replyWaitMs = 3300;    // one reply, the unit's own pause included
+const int closeWaitMs = 200;     // trailing bytes before hang-up
+const int statusShownMs = 2900;
+const int statusTimerMs = 3000;
+// Rejected logins in a row before the command gives up; the user may cancel any sooner.
+const int maxLoginAttempts = 5;
+// Longer than any reply of a unit (a 256-byte EDID is 512 digits).
+const int replyLimit = 64 * 1024;
+
+const QString errReply = QStringLiteral("err");
+
+qint64 nowMs()
+{
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+// A reply is over at the unit's prompt, which follows a line end (or is the whole reply), or at
+// a login question: text naming the user id or password that ends in ":".
+bool replyDone(const QString& raw)
+{
+    const QString text = raw.trimmed();
+    if (text == QLatin1String(">"))
+        return true;
+    if (text.endsWith(QLatin1Char('>'))) {
+        const int before = raw.lastIndexOf(QLatin1Char('>')) - 1;
+        return before >= 0 && (raw.at(before) == QLatin1Char('\n') || raw.at(before) == QLatin1Char('\r'));
+    }
+    if (text.endsWith(QLatin1Char(':'))) {
+        const QString lower = text.toLower();
+        return lower.contains(QLatin1String("userid")) || lower.contains(QLatin1String("password"));
+    }
+    return false;
+}
+
+bool asksLogin(const QString& reply)
+{
+    return reply.toLower().contains(QLatin1String("userid"));
+}
+
+ReplyRules telnetRules()
+{
+    ReplyRules rules;
+    rules.prompt = QByteArrayLiteral("\n>");
+    rules.completion = ReplyRules::Completion::EndsWithPrompt;
+    rules.completeWhen = replyDone;
+    rules.limit = replyLimit;
+    return rules;
+}
+
+ReplyWait blockingWait(int ms)
+{
+    ReplyWait wait;
+    wait.waitMs = ms;
+    wait.blocking = true;
+    return wait;
+}
+} // namespace
+
+struct Ostrand::Step {
+    bool ok = false;      // an answer came (complete, or at least something for a login step)
+    bool complete = false;
+    QString raw;
+};
 
 Ostrand::Ostrand(Ui_MainUI* ui)
     : Ostrand(ui, NoSetup())
@@ -10,13 +101,243 @@ Ostrand::Ostrand(Ui_MainUI* ui, NoSetup)
     : QWidget(nullptr)
     , ui(ui)
 {
+    errorPalette.setColor(QPalette::WindowText, QColor(255, 70, 50, 255));
+    okPalette.setColor(QPalette::WindowText, QColor(Qt::green));
+    busyPalette.setColor(QPalette::WindowText, QColor(0, 220, 255, 255));
 }
 
 Ostrand::~Ostrand() = default;
 
-void Ostrand::selectedProductChanged(_Device* unit)
+// ---- Selection ---------------------------------------------------------------------------------
+
+QStringList Ostrand::edidSourceList(bool eightPorts)
 {
-    Q_UNUSED(unit)
+    const int ports = eightPorts ? 8 : 4;
+    QStringList items;
+    for (int i = 1; i <= ports; ++i)
+        items << QStringLiteral("Input %1").arg(i);
+    items << QString();
+    for (int i = 0; i < ports; ++i)
+        items << QStringLiteral("Output ") + QChar('A' + i);
+    items << QString();
+    items << QStringLiteral("UHD 4K 600 MHz 2ch") << QStringLiteral("UHD 4K 600 MHz Multi-Ch")
+          << QStringLiteral("UHD 4K 300 MHz 2ch") << QStringLiteral("UHD 4K 300 MHz Multi-Ch")
+          << QStringLiteral("1080p 2Ch") << QStringLiteral("1080p Multi-Ch");
+    items << QString();
+    items << QStringLiteral("External EDID");
+    return items;
 }
 
-void Ostrand::downloadEDID() {}
+void Ostrand::selectedProductChanged(_Device* unit)
+{
+    device = Unit();
+    if (!unit)
+        return;
+    device.valid = true;
+    device.ip = DiscoveryProtocol::addressToString(unit->ip);
+    device.port = QString::number(unit->telnetPort);
+    device.productName = unit->productName;
+    device.firmwareVersion = unit->firmwareVersion;
+    device.mac = macToString(unit);
+    macByAddress.insert(device.ip + QLatin1Char(':') + device.port, device.mac);
+
+    ui->versionInfo->setText(QStringLiteral("Firmware version: ") + device.firmwareVersion);
+
+    QComboBox* sources = ui->selectEDIDFromDevice;
+    for (int i = sources->count() - 1; i >= 0; --i) {
+        if (!sources->itemText(i).contains(QLatin1String("Select EDID")))
+            sources->removeItem(i);
+    }
+    sources->setEnabled(true);
+    const QStringList items = edidSourceList(device.productName.contains(QLatin1String("Rennart")));
+    for (int i = 0; i < items.size(); ++i) {
+        if (items.at(i).isEmpty())
+            sources->insertSeparator(i + 1);
+        else
+            sources->insertItem(i + 1, items.at(i));
+    }
+    ui->scalerEDIDBox->setEnabled(false);
+    ui->downloadButton->setEnabled(false);
+    ui->openEDIDFromDevice->setEnabled(false);
+}
+
+// ---- Status ------------------------------------------------------------------------------------
+
+void Ostrand::showStatus(const QString& message)
+{
+    ui->statusBar->setPalette(okPalette);
+    ui->statusBar->showMessage(message);
+    statusDeadline = nowMs() + TimeScale::ms(statusShownMs);
+    QTimer::singleShot(TimeScale::ms(statusTimerMs), this, SLOT(clearStatus()));
+}
+
+void Ostrand::clearStatus()
+{
+    clearExpiredStatus();
+}
+
+void Ostrand::clearExpiredStatus()
+{
+    if (nowMs() > statusDeadline)
+        ui->statusBar->clearMessage();
+}
+
+void Ostrand::showResult()
+{
+    lastReply = lastReply.trimmed();
+    if (lastReply.isEmpty())
+        return;
+    if (lastReply.toLower().contains(QLatin1String("wrong"))) {
+        ui->statusBar->setPalette(errorPalette);
+        ui->statusBar->showMessage(QStringLiteral("Command failed."));
+        return;
+    }
+    showStatus(lastReply);
+}
+
+// ---- Command runner ----------------------------------------------------------------------------
+
+QString Ostrand::answerOf(const QString& reply)
+{
+    const QStringList parts = reply.split(QStringLiteral("\r\n"), Qt::KeepEmptyParts);
+    QString answer;
+    for (int i = 1; i + 1 < parts.size(); ++i)
+        answer += parts.at(i);
+    return answer.trimmed();
+}
+
+QString Ostrand::closeSockErr(QTcpSocket* link)
+{
+    if (!link)
+        return errReply;
+    if (link->state() == QAbstractSocket::ConnectedState && link->waitForReadyRead(TimeScale::ms(closeWaitMs)))
+        link->readAll();
+    link->disconnectFromHost();
+    link->close();
+    // Nothing refers to a closed connection again.
+    link->deleteLater();
+    if (socket == link)
+        socket = nullptr;
+    return errReply;
+}
+
+QString Ostrand::fail()
+{
+    clearExpiredStatus();
+    return closeSockErr(socket);
+}
+
+bool Ostrand::openLink(const QString& ip, const QString& port)
+{
+    if (socket)
+        closeSockErr(socket);
+    bool ok = false;
+    const int number = port.toInt(&ok);
+    if (!ok || number < 1 || number > 65535)
+        return false;
+    socket = new QTcpSocket(this);
+    socket->connectToHost(ip, quint16(number), QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
+    if (!socket->waitForConnected(TimeScale::ms(connectWaitMs))) {
+        qDebug() << "Ostrand::openLink:" << ip << port << socket->errorString();
+        return false;
+    }
+    // The unit's greeting, if any, is not the answer to anything.
+    ReplyReader(socket, telnetRules()).collect(blockingWait(greetingWaitMs));
+    return true;
+}
+
+// Writes `line` and reads its reply. A command's reply must end in the prompt or be a login
+// question; a login step takes whatever came before the wait ran out, as long as something did.
+Ostrand::Step Ostrand::exchange(const QByteArray& line, bool commandReply)
+{
+    Step step;
+    if (!socket || socket->state() != QAbstractSocket::ConnectedState)
+        return step;
+    const ReplyResult result = ReplyReader(socket, telnetRules()).exchange(line, blockingWait(replyWaitMs));
+    step.raw = result.raw;
+    step.complete = result.isComplete();
+    if (result.status == ReplyResult::Status::TooLarge || step.raw.isEmpty())
+        return step;
+    step.ok = step.complete || !commandReply || asksLogin(step.raw);
+    return step;
+}
+
+QString Ostrand::loginKey(const QString& ip, const QString& port) const
+{
+    const QString address = ip + QLatin1Char(':') + port;
+    return macByAddress.value(address, address);
+}
+
+bool Ostrand::askPassword(QString* password)
+{
+    bool ok = false;
+    *password = Dialogs::getText(this, QStringLiteral("Telnet authentication"),
+                                 promptContext + QStringLiteral("\n\nPlease insert Admin password:"),
+                                 QLineEdit::Password, QString(), &ok);
+    return ok && !password->isEmpty();
+}
+
+QString Ostrand::runCommand(const QString& ip, const QString& port, const QString& command, bool open, bool close)
+{
+    showStatus(QStringLiteral("Please wait..."));
+    const QByteArray line = command.toUpper().toUtf8() + "\r\n";
+    const QString key = loginKey(ip, port);
+
+    for (int attempt = 0;; ++attempt) {
+        // A retry after a rejected login always starts a fresh session: the old one is in the
+        // middle of the unit's login dialogue.
+        if (open || attempt > 0) {
+            if (!openLink(ip, port))
+                return fail();
+        }
+        Step step = exchange(line, true);
+        if (!step.ok)
+            return fail();
+        QString reply = step.raw;
+
+        if (asksLogin(reply)) {
+            QString password = passwords.value(key);
+            if (password.isEmpty() && !askPassword(&password))
+                return fail();
+            if (!exchange("Admin\r\n", false).ok)
+                return fail();
+            step = exchange(password.toUtf8() + "\r\n", false);
+            if (!step.ok)
+                return fail();
+            reply = step.raw;
+            step = exchange("\r\n", false);
+            if (!step.ok)
+                return fail();
+            reply += step.raw;
+            if (!reply.toLower().contains(QLatin1String("telnet"))) {
+                passwords.remove(key);
+                closeSockErr(socket);
+                if (attempt + 1 >= maxLoginAttempts)
+                    return fail();
+                continue;
+            }
+            passwords.insert(key, password);
+            step = exchange(line, true);
+            if (!step.ok || asksLogin(step.raw)) {
+                clearStatus();
+                return fail();
+            }
+            reply = step.raw;
+        }
+
+        const QString answer = answerOf(reply);
+        if (close)
+            closeSockErr(socket);
+        clearExpiredStatus();
+        return answer;
+    }
+}
+
+QString Ostrand::runCommand(const QString& command, bool open, bool close)
+{
+    if (!device.valid) {
+        clearExpiredStatus();
+        return errReply;
+    }
+    return runCommand(device.ip, device.port, command, open, close);
+}

@@ -169,6 +169,8 @@ bool ReplyCollector::isComplete(qint64 nowMs) const
 {
     if (m_tooLarge)
         return false;
+    if (m_rules.completeWhen && hasData() && m_rules.completeWhen(m_raw))
+        return true;
     switch (m_rules.completion) {
     case ReplyRules::Completion::ContainsPrompt:
         return m_promptSeen;

@@ -46,6 +46,10 @@ struct ReplyRules
     bool dropEcho = false;
     int quietMs = 1300;     // Completion::Quiet; device milliseconds, scaled by ReplyReader
     int limit = 1 << 20;    // bytes a reply may have; past it the reply is cut and marked too large
+    // Also complete as soon as this holds for the raw text so far (after a dropped echo): for a
+    // reply that may end in a question of its own instead of the prompt, such as a login's
+    // "Password:". Empty: the completion rule alone.
+    std::function<bool(const QString& raw)> completeWhen;
 
     // The generic scaler sender and the splitter link: done at the first prompt.
     static ReplyRules serial();

@@ -446,11 +446,26 @@ void SimDevice::onPeerOpened(quint64 peerId, SimTransport* t)
 {
     Peer& p = m_peers[peerId];
     p.transport = t;
+    const quint64 outer = m_currentPeer;
+    m_currentPeer = peerId;
+    peerOpened(peerId);
+    m_currentPeer = outer;
 }
 
 void SimDevice::onPeerClosed(quint64 peerId)
 {
     m_peers.erase(peerId);
+    peerClosed(peerId);
+}
+
+void SimDevice::peerOpened(quint64 peerId)
+{
+    Q_UNUSED(peerId)
+}
+
+void SimDevice::peerClosed(quint64 peerId)
+{
+    Q_UNUSED(peerId)
 }
 
 qint64 SimDevice::wireNsPerByte(const SimTransport* t) const

@@ -189,6 +189,13 @@ protected:
     virtual void handleBytes(const QByteArray& data);
     // Simulator thread: hands a complete line through rules, handleLine() and the default reply.
     void dispatchLine(const QByteArray& line);
+    // Simulator thread, when a peer connects (a TCP connection accepted, a pty opened) and when it
+    // goes. reply() in peerOpened() answers the new peer (a greeting). The defaults do nothing.
+    virtual void peerOpened(quint64 peerId);
+    virtual void peerClosed(quint64 peerId);
+    // Simulator thread: the peer whose bytes are being handled, 0 outside handlers. Lets a unit
+    // keep state per connection (a telnet session's login).
+    quint64 currentPeer() const { return m_currentPeer; }
     // Runs `task` on the simulator thread and waits for it. A subclass uses it to read or change
     // its device state from the test's thread.
     void runOnSimThread(const std::function<void()>& task) const;

@@ -19,3 +19,17 @@ QByteArray simSampleEdid(int seed)
     b[127] = char(quint8(256 - sum));
     return b;
 }
+
+bool simEdidBlocksSumToZero(const QByteArray& bytes)
+{
+    if (bytes.size() != 128 && bytes.size() != 256)
+        return false;
+    for (int block = 0; block < bytes.size(); block += 128) {
+        unsigned sum = 0;
+        for (int i = 0; i < 128; ++i)
+            sum += quint8(bytes[block + i]);
+        if (sum % 256 != 0)
+            return false;
+    }
+    return true;
+}

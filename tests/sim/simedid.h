@@ -7,4 +7,7 @@
 // out; `seed` goes into the product code and serial number so EDIDs can be told apart.
 QByteArray simSampleEdid(int seed);
 
+// What a unit stores as an EDID: one or two 128-byte blocks, each summing to 0.
+bool simEdidBlocksSumToZero(const QByteArray& bytes);
+
 #endif // SIMEDID_H

@@ -4,24 +4,6 @@
 
 #include <QRegularExpression>
 
-namespace {
-
-bool blocksSumToZero(const QByteArray& bytes)
-{
-    if (bytes.size() != 128 && bytes.size() != 256)
-        return false;
-    for (int block = 0; block < bytes.size(); block += 128) {
-        unsigned sum = 0;
-        for (int i = 0; i < 128; ++i)
-            sum += quint8(bytes[block + i]);
-        if (sum % 256 != 0)
-            return false;
-    }
-    return true;
-}
-
-} // namespace
-
 SplitterSim::SplitterSim(Model model)
     : m_model(model)
 {
@@ -194,7 +176,7 @@ bool SplitterSim::handleLine(const QByteArray& rawLine)
     } else if (cmd == QLatin1String("#SEND_USER_EDID") && w.size() == 2) {
         static const QRegularExpression hexDigits(QStringLiteral("^[0-9a-fA-F]*$"));
         const QByteArray bytes = QByteArray::fromHex(w[1].toLatin1());
-        if (w[1].size() % 2 != 0 || !hexDigits.match(w[1]).hasMatch() || !blocksSumToZero(bytes))
+        if (w[1].size() % 2 != 0 || !hexDigits.match(w[1]).hasMatch() || !simEdidBlocksSumToZero(bytes))
             return answer(line, wrongParameter), true;
         m_user = bytes;
         answer(line, QStringLiteral("USER_EDID_RECEIVED"));

@@ -1,4 +1,5 @@
 #include "edidcorpus.h"
+#include "ediddecoder.h"
 #include "plexatest.h"
 
 CatalogueContext::CatalogueContext()
@@ -15,4 +16,14 @@ EdidCorpus::EdidCorpus()
     shared = other.isEmpty();
     dir = QDir(shared ? PlexaTest::edidCorpusDir() : other);
     files = dir.entryList({QStringLiteral("*.bin")}, QDir::Files, QDir::Name);
+}
+
+QByteArray EdidCorpus::firstUnitEdid(int size) const
+{
+    for (const QString& name : files) {
+        const QByteArray bytes = PlexaTest::readFile(dir.filePath(name));
+        if (bytes.size() == size && edidTransferError(bytes).isEmpty())
+            return bytes;
+    }
+    return {};
 }

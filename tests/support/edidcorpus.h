@@ -36,6 +36,8 @@ struct EdidCorpus : CatalogueContext
     // The fewest files a test over the corpus needs: `sharedMinimum` for the shared corpus
     // (fewer means it is missing or damaged), one for any other folder.
     int minimumFiles(int sharedMinimum) const { return shared ? sharedMinimum : 1; }
+    // The first file of `size` bytes that a unit would take (edidTransferError); empty if none.
+    QByteArray firstUnitEdid(int size) const;
 };
 
 #endif // EDIDCORPUS_H
