@@ -460,6 +460,13 @@ private slots:
         row("not an archive", zipped + "/garbage.zip", ZR_CORRUPT);
         writeFile(zipped + "/tiny.zip", "PK");
         row("two bytes", zipped + "/tiny.zip", ZR_CORRUPT);
+        // A comment that holds an end-record signature of its own.
+        row("decoy in the comment", patched(deflated, "comment.zip", [](QByteArray& b) {
+                const QByteArray comment = QByteArray("PK\x05\x06", 4) + QByteArray(18, '\x01');
+                put16(b, endRecordPos(b) + 20, quint16(comment.size()));
+                b += comment;
+            }),
+            ZR_OK);
         row("spans disks", patched(deflated, "disks.zip", [](QByteArray& b) { put16(b, endRecordPos(b) + 4, 1); }),
             ZR_NOTSUPPORTED);
         row("entry counts differ",
@@ -478,6 +485,11 @@ private slots:
         row("local header without signature",
             patched(deflated, "nolocal.zip", [](QByteArray& b) { b[int(le32(b, centralPos(b, 0) + 42))] = 'X'; }),
             ZR_OK, ZR_OK, ZR_CORRUPT);
+        // The data starts after the local header's own name, which may be longer.
+        row("local name longer than the directory's",
+            patched(crafted("localname.zip", "names", {"dir/sub/file.bin"}), "localname2.zip",
+                    [](QByteArray& b) { put16(b, centralPos(b, 0) + 28, 3); }),
+            ZR_OK, ZR_OK, ZR_OK);
         row("data past the directory",
             patched(deflated, "datapast.zip", [](QByteArray& b) { put32(b, centralPos(b, 0) + 20, 0x00ffffff); }),
             ZR_OK, ZR_OK, ZR_CORRUPT);

@@ -219,8 +219,9 @@ bool makeFolders(const std::string& path, bool includeLast)
     return true;
 }
 
-// Finds the end-of-central-directory record: the signature nearest the end of the file whose
-// record fits in the file. Returns its position, or -1.
+// Finds the end-of-central-directory record in the last 64 KiB (its comment's longest) of the
+// file: the signature nearest the end whose comment ends the file, else (bytes were appended
+// after it) the signature nearest the end. Returns its position, or -1.
 int64_t findEndRecord(const ZipArchive& zip, unsigned char record[EndRecordBytes])
 {
     const uint64_t span = std::min<uint64_t>(zip.fileSize, MaxEndCommentBytes + EndRecordBytes);
@@ -229,13 +230,21 @@ int64_t findEndRecord(const ZipArchive& zip, unsigned char record[EndRecordBytes
     std::vector<unsigned char> tail(span);
     if (!readAt(zip.fd, zip.fileSize - span, tail.data(), span))
         return -1;
+    int64_t nearest = -1;
     for (int64_t i = int64_t(span - EndRecordBytes); i >= 0; --i) {
-        if (le32(&tail[size_t(i)]) == EndSignature) {
-            std::memcpy(record, &tail[size_t(i)], EndRecordBytes);
-            return int64_t(zip.fileSize - span) + i;
+        if (le32(&tail[size_t(i)]) != EndSignature)
+            continue;
+        if (nearest < 0)
+            nearest = i;
+        if (uint64_t(i) + EndRecordBytes + le16(&tail[size_t(i) + 20]) == span) {
+            nearest = i;
+            break;
         }
     }
-    return -1;
+    if (nearest < 0)
+        return -1;
+    std::memcpy(record, &tail[size_t(nearest)], EndRecordBytes);
+    return int64_t(zip.fileSize - span) + nearest;
 }
 
 // Reads a NUL-terminated field of a gzip header starting at `pos`; false when it runs past the
@@ -850,6 +859,8 @@ int closeZip(ZipHandle handle)
 
 int unzipAllFlat(const char* archivePath, const char* folder)
 {
+    if (!folder)
+        return ZR_NOFILE;
     ZipHandle zip = nullptr;
     int rc = openZip(&zip, archivePath, nullptr);
     if (rc != ZR_OK)

@@ -77,6 +77,7 @@ int getZipItem(ZipHandle handle, ZipEntry* entry);
 
 // Extracts the current entry into `targetPath`, creating the folders of the path; a directory
 // entry creates the folder itself. Afterwards (but for a created directory) no entry is current.
+// The entry is the one the last getZipItem selected (the handle keeps its own copy of the record).
 int unzipItem(ZipHandle handle, const char* targetPath, ZipEntry* entry);
 
 // Releases the handle and everything it holds. ZR_ARGS for a null or unknown handle.
