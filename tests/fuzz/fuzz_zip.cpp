@@ -69,19 +69,8 @@ bool nameIsSafe(const char* name, const std::string& base)
 {
     if (std::strncmp(name, base.c_str(), base.size()) != 0)
         return false;
-    std::string rest = name + base.size();
-    if (rest.empty() || rest[0] == '/')
-        return false;
-    size_t start = 0;
-    while (start <= rest.size()) {
-        size_t end = rest.find('/', start);
-        if (end == std::string::npos)
-            end = rest.size();
-        if (rest.compare(start, end - start, "..") == 0)
-            return false;
-        start = end + 1;
-    }
-    return true;
+    const std::string rest = name + base.size();
+    return !rest.empty() && rest[0] != '/' && ("/" + rest + "/").find("/../") == std::string::npos;
 }
 
 } // namespace
