@@ -574,7 +574,8 @@ private slots:
             Archive zip(deflated);
             writeFile(path("plainfile"), "x");
             QCOMPARE(zip.extract(0, path("plainfile/under/notes.txt")), int(ZR_NOFILE));
-            QCOMPARE(zip.extract(0, "/dev/full"), int(ZR_WRITE));
+            if (QFileInfo::exists("/dev/full")) // every write fails there: no space
+                QCOMPARE(zip.extract(0, "/dev/full"), int(ZR_WRITE));
         }
 
         // The archive shrinks after it was opened: reading the entry fails.
