@@ -16,6 +16,8 @@
 
 namespace {
 
+using PlexaTest::writeFile;
+
 QByteArray catalogue(const QByteArray& version, const QByteArray& zip = "Korvina_1.zip")
 {
     return "<!DOCTYPE VelmoFirmwareUpgrade>\n<VelmoFirmwareUpgrade>\n <product id=\"Korvina\" version=\"" + version
@@ -37,14 +39,6 @@ QString folder()
 QString inFolder(const QString& name)
 {
     return folder() + QDir::separator() + name;
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
 }
 
 // Bytes that are no text: every value, many times.

@@ -17,6 +17,8 @@
 
 namespace {
 
+using PlexaTest::writeFile;
+
 const QByteArray kCatalogue = R"(<!DOCTYPE VelmoFirmwareUpgrade>
 <VelmoFirmwareUpgrade>
  <product id="Korvina" version="1.2" zipfile="Korvina_1.2.zip">
@@ -37,14 +39,6 @@ const QByteArray kCatalogue = R"(<!DOCTYPE VelmoFirmwareUpgrade>
 QString firmwareFolder()
 {
     return updateXMLManager::firmwareFolder();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
 }
 
 QByteArray binary(int size, int seed)

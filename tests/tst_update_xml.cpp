@@ -1,5 +1,6 @@
 // The products XML lookups and the update elements of the settings file.
 #include "plexatest.h"
+#include "localetest.h"
 #include "myxmlmanager.h"
 #include "ui_mainui.h"
 #include "updatexmlmanager.h"
@@ -11,6 +12,8 @@
 #include <sys/stat.h>
 
 namespace {
+
+using PlexaTest::writeFile;
 
 const QByteArray kCatalogue = R"(<!DOCTYPE VelmoFirmwareUpgrade>
 <VelmoFirmwareUpgrade>
@@ -46,14 +49,6 @@ QString firmwareFolder()
 QString settingsPath()
 {
     return myXMLManager::settingsFilePath();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
 }
 
 QDomElement settingsRoot(QDomDocument& doc)
@@ -148,6 +143,24 @@ private slots:
         const QString found = number == 0 ? xml.getFirmwareFileName(package.path(), product)
                                           : xml.getNextFirmwareFile(package.path(), product, number);
         QCOMPARE(found, chosen.isEmpty() ? QString() : QDir::toNativeSeparators(package.filePath(chosen)));
+    }
+
+    // Part numbers are plain decimal numbers whatever the user's locale: "1.000" is no 1000.
+    void partNumbersUnderAnyLocale_data() { addLocaleRows(); }
+
+    void partNumbersUnderAnyLocale()
+    {
+        QFETCH(QString, locale);
+        DefaultLocaleScope scope(locale);
+        writeFile(firmwareFolder() + "/firmwareUpgradeTabInfo.xml",
+                  QByteArray(kCatalogue).replace("number=\"3\"", "number=\"1.000\""));
+        QTemporaryDir package;
+        writeFile(package.filePath("CFG.txt"), "x");
+        writeFile(package.filePath("MACB_1.hex"), "x");
+        updateXMLManager xml(&ui);
+        QCOMPARE(xml.getNextFirmwareFile(package.path(), QStringLiteral("Rolvane Series"), 1000), QString());
+        QCOMPARE(xml.getNextFirmwareFile(package.path(), QStringLiteral("Rolvane Series"), 1),
+                 QDir::toNativeSeparators(package.filePath("MACB_1.hex")));
     }
 
     // Without a folder the part is looked for where the page unpacks the downloaded package, by a
