@@ -203,6 +203,17 @@ private slots:
         QVERIFY(ui.statusBar->currentMessage().endsWith("Korvina"));
     }
 
+    // A package whose stored files hold a web page with links is still the package.
+    void archiveIsNoRedirectPage()
+    {
+        const QByteArray package = "PK\x03\x04" + redirectPage(server.url() + "/elsewhere") + packageBytes(100);
+        writeFile(inFolder("firmwareUpgradeTabInfo.xml"), catalogue("1"));
+        server.putFile(QStringLiteral("Download/Korvina_1.zip"), package);
+        updateDownloadManager manager(&ui);
+        QCOMPARE(downloadPackage(manager, false).value(2).toBool(), true);
+        QCOMPARE(PlexaTest::readFile(folder() + "/Korvina/Korvina_1.zip"), package);
+    }
+
     // Failed transfers leave no package that looks whole, and an earlier one stays as it was.
     void packageFailures_data()
     {

@@ -274,8 +274,12 @@ void updateDownloadManager::slot_http_finished1()
         failDownload(QStringLiteral("cannot read back ") + file->fileName());
         return;
     }
-    const QString head = ApplicationXml::redirectHead(readBack.read(RedirectHeadBytes));
+    const QByteArray start = readBack.read(RedirectHeadBytes);
     readBack.close();
+    // An archive is never a redirect page, whatever text its stored files hold.
+    const bool archive =
+        start.startsWith("PK\x03\x04") || start.startsWith("PK\x05\x06") || start.startsWith("\x1f\x8b");
+    const QString head = archive ? QString() : ApplicationXml::redirectHead(start);
     if (ApplicationXml::isRedirectPage(head)) {
         const QString link = ApplicationXml::redirectLink(head);
         if (++redirects > MaxRedirectPages || link.isEmpty()) {
