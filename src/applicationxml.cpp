@@ -29,6 +29,15 @@ bool isNewer(const QString& offered, int major, int minor, int patch)
     return a > major || (a == major && b > minor) || (a == major && b == minor && c > patch);
 }
 
+QString redirectHead(const QByteArray& body)
+{
+    QString head;
+    const QList<QByteArray> lines = body.split('\n');
+    for (int i = 0; i < lines.size() && i < 51; ++i)
+        head += QString::fromUtf8(lines.at(i)).remove(QLatin1Char('\r'));
+    return head;
+}
+
 bool isRedirectPage(const QString& head)
 {
     return head.contains(QLatin1String("<a href=")) && head.contains(QLatin1String("<frame"))

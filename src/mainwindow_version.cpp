@@ -147,12 +147,7 @@ void MainWindow::slot_http_finished3()
     const QByteArray body = downloaded.bytes;
 
     // Only the head of the body is looked at for a redirect page.
-    QString head;
-    {
-        const QList<QByteArray> lines = body.split('\n');
-        for (int i = 0; i < lines.size() && i < 51; ++i)
-            head += QString::fromUtf8(lines.at(i)).remove(QLatin1Char('\r'));
-    }
+    const QString head = ApplicationXml::redirectHead(body);
     if (ApplicationXml::isRedirectPage(head)) {
         if (++appXmlRedirects > maxRedirectPages) {
             qDebug() << "Too many redirect pages; keeping the last good copy.";

@@ -274,29 +274,42 @@ void myXMLManager::setLastSavedDirectory(QString path)
     }
     const QFileInfo chosen(path);
     const QString folder = chosen.isDir() ? chosen.absoluteFilePath() : chosen.absolutePath();
+    editSettings([&folder](QDomDocument& doc) {
+        QDomElement root = doc.documentElement();
+        QDomElement element = root.firstChildElement(LAST_SAVED_DIRECTORY);
+        if (element.isNull())
+            element = appendTextElement(root, LAST_SAVED_DIRECTORY, QString());
+        setElementText(element, folder);
+        return true;
+    });
+}
 
+bool myXMLManager::readSettings(QDomDocument& doc)
+{
+    return readDocument(settingsFilePath(), doc) == ReadResult::Ok;
+}
+
+bool myXMLManager::editSettings(const std::function<bool(QDomDocument& doc)>& edit)
+{
     const QString file = settingsFilePath();
     QDomDocument doc;
     switch (readDocument(file, doc)) {
     case ReadResult::Ok:
         break;
     case ReadResult::Missing:
-        // Nothing else creates the file; without it no folder would ever be remembered.
         doc = QDomDocument(PERSISTENT_DOCTYPE);
         doc.appendChild(doc.createElement(PERSISTENT_DOCTYPE));
         break;
     case ReadResult::Unreadable:
     case ReadResult::Malformed:
-        // The update page keeps its settings here too: never replace what could not be read.
-        return;
+        // Several pages keep their settings here: never replace what could not be read.
+        return false;
     }
-
-    QDomElement root = doc.documentElement();
-    QDomElement element = root.firstChildElement(LAST_SAVED_DIRECTORY);
-    if (element.isNull())
-        element = appendTextElement(root, LAST_SAVED_DIRECTORY, QString());
-    setElementText(element, folder);
-    writeDocument(file, doc);
+    if (doc.documentElement().isNull())
+        doc.appendChild(doc.createElement(PERSISTENT_DOCTYPE));
+    if (!edit(doc))
+        return false;
+    return writeDocument(file, doc);
 }
 
 // --- Usage statistics ------------------------------------------------------------------------

@@ -7,11 +7,13 @@
 
 #include <functional>
 
+class QDomDocument;
+
 // The program's own per-user XML files, shared by every page:
 //
 // - the settings file "VelmoPersistent.xml" in the folder "VelmoFWUpgrade" under the home folder,
 //   where file dialogs remember the last folder used. The update page keeps its own elements in
-//   the same file; only "lastSavedDirectory" is touched here.
+//   the same file through readSettings/editSettings; only "lastSavedDirectory" is named here.
 // - the usage statistics "VelmoPlexa-T-Stat.xml" in the folder "VelmoPlexaT" under the home
 //   folder: the user's consent, an anonymous id, the time of the last send and one counter or
 //   list per event key, posted to the statistics server at most once every seven days.
@@ -27,6 +29,13 @@ public:
     static QString getLastSavedDirectory();
     // Remembers the folder of the path a file dialog returned; an empty path (cancelled) is ignored.
     static void setLastSavedDirectory(QString path);
+    // The settings file as a whole, for the pages that keep elements of their own in it.
+    // readSettings: true with the parsed document; false when the file is missing, unreadable or
+    // malformed. editSettings: reads the file (a missing one starts as an empty "data"
+    // document), lets `edit` change it and writes it back atomically when `edit` returns true.
+    // A file that cannot be read or parsed is left as it is. True when the file was written.
+    static bool readSettings(QDomDocument& doc);
+    static bool editSettings(const std::function<bool(QDomDocument& doc)>& edit);
 
     // Usage statistics -----------------------------------------------------------------------
     // Start-up: asks for consent when there is no statistics file yet, otherwise reads the

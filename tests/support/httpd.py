@@ -11,12 +11,16 @@ Hostile servers: a file NAME.behaviour (JSON) next to a path makes a GET of that
                                      a 200 reply whose body is head, N bytes of "x", then tail,
                                      with no Content-Length (the peer cannot tell its size ahead)
   {"head": "...", "byteDelay": s}    a 200 reply that trickles head one byte every s seconds
+  {"head": "...", "declare": N}      a 200 reply that announces N bytes, sends head and hangs up
 Every misbehaving answer stops by itself after "maxSeconds" (default 30) or when the client
 goes away, and the filler is capped at 4 GiB.
+
+With a certificate and its key as further arguments the server speaks https only.
 """
 import http.server
 import json
 import os
+import ssl
 import sys
 import time
 
@@ -41,12 +45,18 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             while time.monotonic() < deadline:
                 time.sleep(0.05)
             return
+        head = spec.get("head", "").encode()
         self.send_response(200)
         self.send_header("Content-Type", "application/xml")
         self.send_header("Connection", "close")
+        if "declare" in spec:
+            self.send_header("Content-Length", str(int(spec["declare"])))
         self.end_headers()
         self.close_connection = True
-        head = spec.get("head", "").encode()
+        if "declare" in spec:
+            self.wfile.write(head)
+            self.wfile.flush()
+            return
         delay = float(spec.get("byteDelay", 0))
         try:
             if delay > 0:
@@ -98,6 +108,10 @@ def main():
     root = sys.argv[1]
     handler = lambda *a, **kw: Handler(*a, directory=root, **kw)
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+    if len(sys.argv) > 3:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(sys.argv[2], sys.argv[3])
+        server.socket = context.wrap_socket(server.socket, server_side=True)
     print("PORT %d" % server.server_address[1], flush=True)
     server.serve_forever()
 

@@ -17,8 +17,29 @@ HttpPeer::~HttpPeer()
 
 bool HttpPeer::start()
 {
+    return launch({});
+}
+
+bool HttpPeer::startTls()
+{
+    const QString key = m_keys.filePath(QStringLiteral("key.pem"));
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
+                   QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
+                   QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
+                   QStringLiteral("subjectAltName=IP:127.0.0.1"), QStringLiteral("-keyout"), key,
+                   QStringLiteral("-out"), certificatePath()});
+    if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
+        return false;
+    m_tls = true;
+    return launch({certificatePath(), key});
+}
+
+bool HttpPeer::launch(const QStringList& extra)
+{
     m_process.setProgram(QStringLiteral("python3"));
-    m_process.setArguments({QStringLiteral(PLEXA_TEST_SUPPORT_DIR "/httpd.py"), m_root.path()});
+    m_process.setArguments(QStringList{QStringLiteral(PLEXA_TEST_SUPPORT_DIR "/httpd.py"), m_root.path()} + extra);
     m_process.start();
     if (!m_process.waitForStarted(10000))
         return false;
@@ -36,7 +57,7 @@ bool HttpPeer::start()
 
 QString HttpPeer::url() const
 {
-    return QStringLiteral("http://127.0.0.1:%1").arg(m_port);
+    return QStringLiteral("%1://127.0.0.1:%2").arg(m_tls ? QStringLiteral("https") : QStringLiteral("http")).arg(m_port);
 }
 
 void HttpPeer::putFile(const QString& relativePath, const QByteArray& content)
@@ -72,6 +93,13 @@ void HttpPeer::serveHostile(const QString& relativePath, Hostile how, const QByt
     case Hostile::Trickle:
         putBehaviour(relativePath,
                      {{QStringLiteral("head"), QString::fromUtf8(xmlBody)}, {QStringLiteral("byteDelay"), 0.1}});
+        break;
+    case Hostile::Dropped:
+        putBehaviour(relativePath, {{QStringLiteral("head"), QString::fromUtf8(xmlBody)},
+                                    {QStringLiteral("declare"), double(2 * xmlBody.size() + 1)}});
+        break;
+    case Hostile::NoLength:
+        putBehaviour(relativePath, {{QStringLiteral("head"), QString::fromUtf8(xmlBody)}});
         break;
     case Hostile::Silent:
         putBehaviour(relativePath, {{QStringLiteral("silent"), true}});

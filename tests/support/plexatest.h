@@ -24,6 +24,8 @@ QString dataPath(const QString& name);
 QString edidCorpusDir();
 // A file's bytes; empty when it cannot be read.
 QByteArray readFile(const QString& path);
+// Writes `bytes` as the whole file, creating its folder; a failure fails the running test.
+void writeFile(const QString& path, const QByteArray& bytes);
 } // namespace PlexaTest
 
 // Like QTEST_MAIN, after PlexaTest::prepareEnvironment().
