@@ -7,6 +7,7 @@
 // With PLEXA_SCREENSHOT_DIR set, the status page with live simulated data is saved there as a PNG
 // (scripts/screenshots.sh runs this test under Xvfb for that).
 #include "plexatest.h"
+#include "formtestutil.h"
 #include "hdbaset.h"
 #include "hdbasetstream.h"
 #include "pinout_selector.h"
@@ -85,28 +86,6 @@ QByteArray readAll(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// Makes every tab on the way to `page` the current one.
-void showPage(QWidget* page)
-{
-    for (QWidget* w = page; w && w->parentWidget(); w = w->parentWidget()) {
-        if (auto* stack = qobject_cast<QStackedWidget*>(w->parentWidget()))
-            if (auto* tabs = qobject_cast<QTabWidget*>(stack->parentWidget()))
-                tabs->setCurrentWidget(w);
-    }
-}
-
-void screenshot(QWidget* widget, const QString& name)
-{
-    const QString dir = qEnvironmentVariable("PLEXA_SCREENSHOT_DIR");
-    if (dir.isEmpty())
-        return;
-    QDir().mkpath(dir);
-    QCoreApplication::processEvents();
-    const QString path = QDir(dir).filePath(name + QStringLiteral(".png"));
-    QVERIFY2(widget->grab().save(path), qPrintable(path));
-    qInfo("screenshot: %s", qPrintable(path));
 }
 
 // The form, the page over it and a clock the test moves.
@@ -290,10 +269,10 @@ private slots:
         p.ui.exStatusInterval->setCurrentIndex(1);
         p.window.resize(640, 980);
         p.window.show();
-        showPage(p.ui.statusTab);
+        bringToFront(p.ui.statusTab);
         QVERIFY(QTest::qWaitForWindowExposed(&p.window));
         QTest::qWait(200);
-        screenshot(p.ui.statusTab, QStringLiteral("hdbaset-status"));
+        QVERIFY(saveScreenshot(p.ui.statusTab, QStringLiteral("hdbaset-status")));
         stream.stop();
         QCOMPARE(p.ui.exTMDSValue->text(), QStringLiteral("297 MHz"));
 
@@ -451,6 +430,14 @@ private slots:
         QVERIFY(readAll(target).startsWith("Date,Time,Type,Ch,Value\r\n"));
         QTRY_COMPARE(p.status(), QString()); // cleared after a while
 
+        // Saved onto the running log itself: nothing is cut off; later events still reach it.
+        p.dialogs.answerPath(log);
+        p.ui.exStatusDownloadLog->click();
+        QCOMPARE(p.status(), QStringLiteral("Log saved successfully."));
+        p.feedLinkB(90);
+        p.feedLinkB(11);
+        QVERIFY(readAll(log).endsWith(",Link,B,11\r\n"));
+
         // Cancelled: the status bar says so.
         p.dialogs.answerCancel();
         p.ui.exStatusDownloadLog->click();
@@ -566,7 +553,7 @@ private slots:
         Page p;
         p.select(QStringLiteral("Lomaret-S"));
         p.window.show();
-        showPage(p.ui.statusTab);
+        bringToFront(p.ui.statusTab);
         QVERIFY(QTest::qWaitForWindowExposed(&p.window));
         pinout_selector* dialog = p.page->pinoutSelector();
         QCOMPARE(dialog->windowTitle(), QStringLiteral("Select a Channel Configuration."));
@@ -629,6 +616,33 @@ private slots:
         QCOMPARE(stateOf(p.ui.channelAHide), QStringLiteral("B"));
         QCOMPARE(p.ui.channelAHide->palette().color(QPalette::Button), orange);
         QCOMPARE(p.ui.exStatusPlot->graph(0)->pen().color(), orange);
+    }
+
+    // The unit's EDID banks go into the shared EDID box: kept the prompt and the PC's displays,
+    // dropped everything else.
+    void selectionFillsEdidLists()
+    {
+        Page p;
+        QComboBox* sources = p.ui.selectEDIDFromDevice;
+        sources->clear();
+        sources->addItems({QStringLiteral("Select EDID"), QStringLiteral("Scaler: Input 1"),
+                           QStringLiteral("Connected Display 1"), QStringLiteral("Bank 3")});
+        p.ui.ddcFrame->setEnabled(false);
+        p.ui.boosterFrame->show();
+        p.select(QStringLiteral("Dunmarl-R"));
+        QStringList texts;
+        for (int i = 0; i < sources->count(); ++i)
+            texts << sources->itemText(i);
+        QCOMPARE(texts, QStringList({"Select EDID", "Extender: Local EDID", "Extender: Down Stream",
+                                     "Extender: Bank 1", "Extender: Bank 2", "Extender: Bank 3", "Extender: Bank 4",
+                                     "Extender: Bank 5", "Extender: Bank 6", "", "Connected Display 1"}));
+        QCOMPARE(sources->itemData(9, Qt::AccessibleDescriptionRole).toString(), QStringLiteral("separator"));
+        QCOMPARE(p.ui.uploadToDropdown->count(), 7);
+        QCOMPARE(p.ui.uploadToDropdown->itemText(0), QStringLiteral("Local EDID"));
+        QCOMPARE(p.ui.uploadToDropdown->itemText(6), QStringLiteral("Bank 6"));
+        QVERIFY(p.ui.ddcFrame->isEnabled());
+        QVERIFY(p.ui.boosterFrame->isHidden());
+        QVERIFY(p.page->receiverUnit());
     }
 
     void helpBox()

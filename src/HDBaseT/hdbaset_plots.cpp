@@ -312,8 +312,10 @@ void HDBaseT::downloadLog()
     if (logFile.isOpen())
         logFile.flush();
     QFile source(logFilePath);
-    if (!target.isEmpty() && !logFilePath.isEmpty() && QFileInfo(logFilePath).isFile()
-        && source.open(QIODevice::ReadOnly)) {
+    const bool haveLog = !target.isEmpty() && !logFilePath.isEmpty() && QFileInfo(logFilePath).isFile();
+    if (haveLog && QFileInfo(target).canonicalFilePath() == QFileInfo(logFilePath).canonicalFilePath()) {
+        saved = true; // the running log itself: replacing it would cut the open file off
+    } else if (haveLog && source.open(QIODevice::ReadOnly)) {
         // The dialog has asked before an existing file is replaced; the copy goes in whole or not at all.
         QSaveFile copy(target);
         if (copy.open(QIODevice::WriteOnly)) {
