@@ -150,8 +150,9 @@ void HDBaseT::redrawPlots()
         plot1->graph(thresholdGraph)->data()->clear();
         plot2->graph(thresholdGraph)->data()->clear();
     }
-    plot1->replot(QCustomPlot::rpRefreshHint);
-    plot2->replot(QCustomPlot::rpRefreshHint);
+    // Queued: a chunk that closes several cycles draws once, after the last of them.
+    plot1->replot(QCustomPlot::rpQueuedReplot);
+    plot2->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void HDBaseT::onHideClicked()
