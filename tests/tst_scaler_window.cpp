@@ -10,6 +10,7 @@
 #include "discovery.h"
 #include "discoverydatagrams.h"
 #include "discoverysim.h"
+#include "formtestutil.h"
 #include "mainwin.h"
 #include "recordingcontrollers.h"
 #include "resources.h"
@@ -34,19 +35,6 @@ quint16 freeUdpPort()
     QUdpSocket probe;
     probe.bind(QHostAddress(QHostAddress::LocalHost), 0);
     return probe.localPort();
-}
-
-// Saves the window when screenshots were asked for; a failed save fails the test.
-void screenshot(QWidget* window, const QString& name)
-{
-    const QString dir = qEnvironmentVariable("PLEXA_SCREENSHOT_DIR");
-    if (dir.isEmpty())
-        return;
-    QDir().mkpath(dir);
-    QCoreApplication::processEvents();
-    const QString path = QDir(dir).filePath(name + QStringLiteral(".png"));
-    QVERIFY2(window->grab().save(path), qPrintable(path));
-    qInfo("screenshot: %s", qPrintable(path));
 }
 
 // Picks the drop-down entry that holds `text`, as the user would.
@@ -144,7 +132,7 @@ private slots:
         QTabWidget* pages = window.form()->ConfiguratorTabs;
         QCOMPARE(pages->tabText(0), QStringLiteral("Output"));
         QVERIFY(!window.form()->outputLockFrame->isHidden());
-        screenshot(&window, QStringLiteral("scaler-serial"));
+        QVERIFY(saveScreenshot(&window, QStringLiteral("scaler-serial")));
 
         // The Zarrick unit: the hub hands it to the controller, which opens its TCP link to the
         // announced address and port and shows the EDID page.
@@ -154,7 +142,7 @@ private slots:
         QCOMPARE(scaler->tcpPort, int(networkUnit.tcpPort()));
         QTRY_COMPARE(scaler->deviceState, 1);
         QVERIFY(pages->count() > 0);
-        screenshot(&window, QStringLiteral("scaler-zarrick"));
+        QVERIFY(saveScreenshot(&window, QStringLiteral("scaler-zarrick")));
 
         window.close();
     }

@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QPixmap>
 #include <QLayout>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -74,4 +76,18 @@ QAbstractButton* buttonWithText(QWidget* frame, const QString& text)
             return b;
     }
     return nullptr;
+}
+
+bool saveScreenshot(QWidget* widget, const QString& name)
+{
+    const QString dir = qEnvironmentVariable("PLEXA_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        return true;
+    QDir().mkpath(dir);
+    QCoreApplication::processEvents();
+    const QString path = QDir(dir).filePath(name + QStringLiteral(".png"));
+    if (!widget->grab().save(path))
+        return false;
+    qInfo("screenshot: %s", qPrintable(path));
+    return true;
 }

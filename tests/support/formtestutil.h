@@ -22,6 +22,10 @@ void settleLayouts(QWidget* w);
 // The first button inside `frame` whose text is `text`; null when there is none.
 QAbstractButton* buttonWithText(QWidget* frame, const QString& text);
 
+// When PLEXA_SCREENSHOT_DIR is set (scripts/screenshots.sh), saves `widget` there as name.png.
+// False only when a screenshot was asked for and could not be saved.
+bool saveScreenshot(QWidget* widget, const QString& name);
+
 // What the main form lays out on purpose, for the render check.
 RenderExceptions mainFormRenderExceptions();
 
