@@ -356,8 +356,15 @@ bool UpgradeWorker::flashAddr_Setting(unsigned char command, unsigned char addre
     const char bytes[] = {char(command), char(address), char(high)};
     const QByteArray sent(bytes, 3);
     writeBytes(sent);
-    for (char expected : sent) {
-        if (getonechar(1000) != quint8(expected))
+    // An answer to one of the last sync tries may still come before the echo: the echo starts
+    // with 0x84, so a 0x81 in front of it can only be such a late answer.
+    int b = getonechar(1000);
+    while (b == 0x81 && command != 0x81)
+        b = getonechar(1000);
+    for (int i = 0; i < 3; ++i) {
+        if (i > 0)
+            b = getonechar(1000);
+        if (b != quint8(sent.at(i)))
             return false;
     }
     qDebug() << "flashAddr_Setting end";
