@@ -7,6 +7,7 @@
 #include "plexatest.h"
 #include "firmwareupdatepackage.h"
 #include "firmwareupdatewin.h"
+#include "localetest.h"
 #include "scripteddialogs.h"
 #include "serialfwsim.h"
 #include "serialports.h"
@@ -180,6 +181,8 @@ private slots:
         QFETCH(QString, productXml);
         QFETCH(QStringList, files);
         QFETCH(QString, expected);
+        // Numbers of the list ("-5", "2.5s") read the same under a comma-decimal locale.
+        DefaultLocaleScope locale("de_DE");
         QTemporaryDir dir;
         for (const QString& name : files)
             QVERIFY(writeFile(dir.filePath(name), "x"));
@@ -341,6 +344,17 @@ private slots:
         QVERIFY(QFile::rename(ok + ".away", ok));
         QVERIFY(p.dialogs.wasShown("Unable to access product information."));
         QVERIFY(!p.page->isUpgrading());
+    }
+
+    void browseShowsTheFileName()
+    {
+        Page p;
+        p.dialogs.answerPath("/somewhere/packages/Lorvane_v4.zip");
+        p.page->slot_ui_browse();
+        QCOMPARE(p.ui.fileName->text(), QString("Lorvane_v4.zip"));
+        p.dialogs.answerCancel();
+        p.page->slot_ui_browse();
+        QCOMPARE(p.ui.fileName->text(), QString("Lorvane_v4.zip"));
     }
 
     // The hub's double builds the page through NoSetup: it touches no widget.
