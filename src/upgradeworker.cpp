@@ -272,8 +272,8 @@ bool UpgradeWorker::uploadFile(const FwFile& file)
     delay(15000);
     if (file.downloadDelayMillis > 0) {
         emit updateMessage(QStringLiteral("Please wait. Processing. "));
-        for (int elapsed = 0; elapsed <= file.downloadDelayMillis; elapsed += 1000) {
-            emit updateProgressBar(elapsed, file.downloadDelayMillis);
+        for (qint64 elapsed = 0; elapsed <= file.downloadDelayMillis; elapsed += 1000) {
+            emit updateProgressBar(int(elapsed), file.downloadDelayMillis);
             delay(1000);
         }
     }
