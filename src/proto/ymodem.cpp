@@ -238,6 +238,22 @@ YmodemSendOptions YmodemSendOptions::scalerEdid(const QByteArray& command)
     return o;
 }
 
+YmodemSendOptions YmodemSendOptions::serialFirmware(const QByteArray& successText)
+{
+    YmodemSendOptions o;
+    o.check = Check::Zero;
+    o.crcRequestWaitMs = 60000;
+    o.headerPauseMs = 3000;
+    o.ackWaitMs = 60000;
+    o.maxResends = 0;
+    o.awaitClosingRequest = false;
+    o.successText = successText;
+    o.successWaitMs = 60000;
+    o.successAfterEnding = true;
+    o.abortBytes.clear();
+    return o;
+}
+
 YmodemSender::YmodemSender(YmodemChannel& channel, YmodemSendOptions options)
     : m_channel(channel)
     , m_options(std::move(options))
@@ -296,13 +312,13 @@ YmodemSender::Answer YmodemSender::awaitAnswer(int waitMs)
     }
 }
 
-bool YmodemSender::awaitText(const QByteArray& text, int waitMs)
+bool YmodemSender::awaitText(const QByteArray& text, int waitMs, int from)
 {
-    if (m_received.contains(text))
+    if (m_received.indexOf(text, from) >= 0)
         return true;
     const QDeadlineTimer deadline(TimeScale::ms(waitMs));
     while (takeByte(deadline) >= 0) {
-        if (m_received.endsWith(text))
+        if (m_received.size() - from >= text.size() && m_received.endsWith(text))
             return true;
     }
     return false;
@@ -462,7 +478,8 @@ YmodemResult YmodemSender::send(const QString& fileName, QIODevice& source, qint
     if (!deliver(ending, Stage::Closing, result))
         return result;
 
-    if (!o.successText.isEmpty() && !awaitText(o.successText, o.successWaitMs))
+    const int textFrom = o.successAfterEnding ? m_received.size() : 0;
+    if (!o.successText.isEmpty() && !awaitText(o.successText, o.successWaitMs, textFrom))
         return fail(result, Stage::Confirmation, QStringLiteral("no confirmation from the unit"), true);
 
     result.status = Status::Done;

@@ -6,7 +6,8 @@
 // (as lrzsz's `sb` and `rb` do: CRC-16/XMODEM sent high byte first, block numbers modulo 256,
 // 1024- and 128-byte blocks, a block 0 of name, NUL, size, NUL) and, as options of the same
 // engine, the variants of the units: the scalers' "W"-then-"C" start with fixed pauses, the test
-// devices' final EOT in place of the closing block, and check bytes sent as zeros.
+// devices' final EOT in place of the closing block, and the serial units' firmware upload with
+// check bytes sent as zeros and no resends.
 //
 // Three layers, none of them touching widgets or the event loop:
 //   Ymodem::...      frames and block 0 as pure functions;
@@ -180,9 +181,11 @@ struct YmodemSendOptions {
     bool awaitClosingRequest = true; // wait for the receiver's "C" after EOT before the ending
     int closingPauseMs = 0;          // before the closing block
 
-    // The unit's confirmation, looked for in everything it sent during the transfer.
+    // The unit's confirmation, looked for in everything it sent during the transfer, or (with
+    // successAfterEnding) only in what came after the ending was acknowledged.
     QByteArray successText;
     int successWaitMs = 5000;
+    bool successAfterEnding = false;
 
     // What a receiver is told when the sender gives up.
     QByteArray abortBytes = QByteArray(2, Ymodem::CAN);
@@ -199,6 +202,12 @@ struct YmodemSendOptions {
     // beginning "W", then "C"; fixed pauses of 2000 ms after the command, 3000 ms before block 0
     // and 2000 ms before the closing block; 5000 ms waits; "The EDID file transmission" confirms.
     static YmodemSendOptions scalerEdid(const QByteArray& command);
+    // The serial units' firmware upload (YMODEM-1K style): check bytes sent as zeros, 3000 ms
+    // between the first "C" and block 0, 60000 ms waits, no resends (the first NAK ends it), no
+    // wait for a "C" after EOT, nothing sent when giving up, and `successText` looked for in what
+    // the unit prints after the closing block for up to 60000 ms. Standard receivers such as
+    // lrzsz's `rb` refuse these frames: they check the CRC.
+    static YmodemSendOptions serialFirmware(const QByteArray& successText);
 };
 
 class YmodemSender
@@ -217,7 +226,7 @@ private:
     Answer awaitAnswer(int waitMs);
     // Writes `frame` until it is acknowledged; false after the resends are spent or on CAN CAN.
     bool deliver(const QByteArray& frame, YmodemResult::Stage stage, YmodemResult& result);
-    bool awaitText(const QByteArray& text, int waitMs);
+    bool awaitText(const QByteArray& text, int waitMs, int from);
     void pause(int ms, YmodemResult& result);
     YmodemResult& fail(YmodemResult& result, YmodemResult::Stage stage, const QString& reason, bool abort);
     int takeByte(const QDeadlineTimer& deadline);

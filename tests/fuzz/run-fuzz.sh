@@ -1,8 +1,9 @@
 #!/bin/sh
 # Builds one libFuzzer target with clang and runs it for a short while from a folder of seeds:
 # fuzz_edid (the EDID decoder, seeded with the real-monitor EDIDs; the default),
-# fuzz_replyreader (the reply collector, seeded from tests/fuzz/seeds-replyreader) or fuzz_zip
-# (the ZIP reader, seeded with archives fuzz_zip_seeds.sh makes). Exit 0: no
+# fuzz_replyreader (the reply collector, seeded from tests/fuzz/seeds-replyreader), fuzz_zip
+# (the ZIP reader, seeded with archives fuzz_zip_seeds.sh makes) or fuzz_intelhex (the Intel HEX
+# reader, seeded from tests/fuzz/seeds-intelhex). Exit 0: no
 # finding; 77: skipped (no clang); anything else: a build failure or a finding (the reproducer is
 # left in the build directory). Give each target its own build directory: the CTest tests of the
 # two run side by side.
@@ -20,6 +21,7 @@ case $target in
     fuzz_edid) max_len=1024 ;;
     fuzz_replyreader) max_len=4096 ;;
     fuzz_zip) max_len=8192 ;;
+    fuzz_intelhex) max_len=4096 ;;
     *) echo "unknown fuzz target: $target"; exit 2 ;;
 esac
 
