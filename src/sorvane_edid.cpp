@@ -213,7 +213,7 @@ void SorvaneInterface::copyEdid()
             continue;
         }
         if (!line.startsWith('#') && line.size() > 2)
-            result += QString::fromLatin1(line);
+            result += QString::fromLatin1(line).trimmed() + QLatin1Char(' ');
         line.clear();
     }
     appstate = Idle;
@@ -229,7 +229,7 @@ void SorvaneInterface::copyEdid()
                           QStringLiteral("Command failed. Please try again later. If problem persists, restart unit."));
         return;
     }
-    showStatus(QStringLiteral("Copy result: ") + result, successPalette, 5000);
+    showStatus(QStringLiteral("Copy result: ") + result.trimmed(), successPalette, 5000);
 }
 
 QByteArray SorvaneInterface::getEDID(int source)
