@@ -111,34 +111,20 @@ void SorvaneInterface::runSetting(const BoosterAction& action, int argument)
 
     awaitReply(action.state == DdcCommand ? edidStatus : commandReply, 0, commandReplyLimitMs);
     if (action.state == DdcCommand)
-        finishEdidCommand();
+        finishCommand(edidStatus, 5000);
     else
-        finishBoosterCommand();
+        finishCommand(commandReply, 3000);
 }
 
-void SorvaneInterface::finishBoosterCommand()
+// Shows the unit's first reply line to a setting: a refusal in a box, silence as a time-out.
+void SorvaneInterface::finishCommand(const QString& reply, int shownMs)
 {
-    ui->statusBar->setPalette(successPalette);
-    if (commandReply.isEmpty()) {
+    if (reply.isEmpty())
         showStatus(timeoutStatus, errorPalette, 5000);
-    } else if (replyIsInvalid(commandReply)) {
+    else if (replyIsInvalid(reply))
         Dialogs::critical(ui->centralFrame, invalidTitle, invalidText);
-    } else {
-        showStatus(commandReply, successPalette, 3000);
-    }
-    appstate = Idle;
-}
-
-void SorvaneInterface::finishEdidCommand()
-{
-    ui->statusBar->setPalette(successPalette);
-    if (edidStatus.isEmpty()) {
-        showStatus(timeoutStatus, errorPalette, 5000);
-    } else if (replyIsInvalid(edidStatus)) {
-        Dialogs::critical(ui->centralFrame, invalidTitle, invalidText);
-    } else {
-        showStatus(edidStatus, successPalette, 5000);
-    }
+    else
+        showStatus(reply, successPalette, shownMs);
     appstate = Idle;
 }
 

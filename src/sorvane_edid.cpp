@@ -47,15 +47,22 @@ void SorvaneInterface::uploadConverterEdid(bool scalerVariant, const QString& fi
         writer.uploadEDID(fileName);
 }
 
-void SorvaneInterface::downloadEdid()
+bool SorvaneInterface::chooseDownloadPath()
 {
     downloadPath = Dialogs::getSaveFileName(ui->centralFrame, QStringLiteral("Select File to Save As"),
                                             myXMLManager::getLastSavedDirectory(), QStringLiteral("Files (*.bin)"));
     myXMLManager::setLastSavedDirectory(downloadPath);
     if (downloadPath.isEmpty())
-        return;
+        return false;
     // An existing file is replaced only once a whole EDID is there to take its place.
     showStatus(QStringLiteral("Downloading..."), busyPalette);
+    return true;
+}
+
+void SorvaneInterface::downloadEdid()
+{
+    if (!chooseDownloadPath())
+        return;
 
     const int index = ui->selectEDIDFromDevice->currentIndex();
     switch (edidRouteFor(ui->selectEDIDFromDevice->currentText(), ui->productCombobox->currentText())) {
@@ -86,13 +93,8 @@ void SorvaneInterface::downloadEdid()
 
 void SorvaneInterface::downloadEdidMonitor()
 {
-    downloadPath = Dialogs::getSaveFileName(ui->centralFrame, QStringLiteral("Select File to Save As"),
-                                            myXMLManager::getLastSavedDirectory(), QStringLiteral("Files (*.bin)"));
-    myXMLManager::setLastSavedDirectory(downloadPath);
-    if (downloadPath.isEmpty())
-        return;
-    showStatus(QStringLiteral("Downloading..."), busyPalette);
-    saveMonitorEdid(ui->selectEDIDFromMonitor->currentIndex() - 1);
+    if (chooseDownloadPath())
+        saveMonitorEdid(ui->selectEDIDFromMonitor->currentIndex() - 1);
 }
 
 void SorvaneInterface::saveMonitorEdid(int position)

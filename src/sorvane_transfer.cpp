@@ -29,43 +29,15 @@ const QString uploadText = QStringLiteral("Upload failed. Please try again later
 
 } // namespace
 
-// The shared port as the engine's byte channel: readData() appends what arrives to rxBuffer
-// while the waits run the event loop, and the engine takes the bytes from rxIndex on. A port
-// closed under it (the unit unplugged) ends the transfer at once.
-class SorvaneChannel : public YmodemChannel
+// The shared port as the engine's byte channel: readData() appends what arrives to rxBuffer while
+// the waits run the event loop.
+class SorvaneChannel : public YmodemBufferChannel
 {
 public:
     explicit SorvaneChannel(SorvaneInterface& page)
-        : m_page(page)
+        : YmodemBufferChannel(*page.port, page.rxBuffer, page.rxIndex)
     {
     }
-
-    bool write(const QByteArray& bytes) override
-    {
-        QSerialPort* port = m_page.port;
-        if (!port->isOpen() || port->write(bytes) != bytes.size())
-            return false;
-        port->flush();
-        return true;
-    }
-
-    int readByte(const QDeadlineTimer& deadline) override
-    {
-        for (;;) {
-            if (m_page.rxIndex < m_page.rxBuffer.size())
-                return quint8(m_page.rxBuffer.at(m_page.rxIndex++));
-            if (!m_page.port->isOpen())
-                return Closed;
-            if (deadline.hasExpired())
-                return Timeout;
-            delay(5);
-        }
-    }
-
-    void pause(int ms) override { delay(ms); }
-
-private:
-    SorvaneInterface& m_page;
 };
 
 void SorvaneInterface::downloadFailed(const QString& why, bool tellUser)

@@ -180,8 +180,7 @@ private:
     struct BoosterAction;
     void runSetting(const BoosterAction& action, int argument);
     void runStatusQuery(const QByteArray& command, const QString& failStatus, const QString& failText);
-    void finishBoosterCommand();
-    void finishEdidCommand();
+    void finishCommand(const QString& reply, int shownMs);
     void finishStatusQuery();
 
     // Transfers (sorvane_transfer.cpp).
@@ -191,6 +190,7 @@ private:
     void uploadFailed(const QString& why, bool tellUser);
 
     // EDID box (sorvane_edid.cpp).
+    bool chooseDownloadPath();
     void saveEDIDData(const QString& path, const QByteArray& data);
     void saveMonitorEdid(int position);
 

@@ -28,31 +28,11 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTextBrowser>
+#include <QTimer>
 
 #include <memory>
 
 namespace {
-
-// A 256-byte EDID whose both blocks sum to 0.
-QByteArray twoBlockEdid(int seed)
-{
-    QByteArray edid = simSampleEdid(seed);
-    edid[126] = 1;
-    auto seal = [](QByteArray& block) {
-        unsigned sum = 0;
-        for (int i = 0; i < 127; ++i)
-            sum += quint8(block[i]);
-        block[127] = char((256 - sum % 256) % 256);
-    };
-    seal(edid);
-    QByteArray ext(128, '\0');
-    ext[0] = 0x02;
-    ext[1] = 0x03;
-    ext[2] = 0x04;
-    ext[60] = char(seed);
-    seal(ext);
-    return edid + ext;
-}
 
 QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
 {
@@ -168,6 +148,7 @@ private slots:
     void downloadReceivesTheLocalEdid_data();
     void downloadReceivesTheLocalEdid();
     void downloadFailureKeepsTheOldFile();
+    void unitVanishingEndsTheExchange();
     void uploadSendsAFileToABank();
     void uploadRefusesWhatIsNoEdid();
     void copyCommandsAndTheirReply_data();
@@ -410,7 +391,7 @@ void TestSorvane::previewDump()
     QFETCH(int, size);
     Fixture f(type);
     QVERIFY(f.started);
-    const QByteArray edid = size == 256 ? twoBlockEdid(type) : simSampleEdid(type);
+    const QByteArray edid = size == 256 ? simTwoBlockEdid(type) : simSampleEdid(type);
     f.sim.setEdid(store, edid);
     f.select();
     QCOMPARE(f.page->getEDID(source), edid);
@@ -435,7 +416,7 @@ void TestSorvane::parseStatusKeepsOnlyWholeEdids_data()
         }
         return out;
     };
-    const QByteArray edid = twoBlockEdid(3);
+    const QByteArray edid = simTwoBlockEdid(3);
     QTest::newRow("16 lines of 16 bytes") << lines(edid, false) << 2 << 256;
     QTest::newRow("heading, then addressed lines") << QString("h\nh\nh\nh\nh\nh\nh\n") + lines(edid, true) << 1 << 256;
     QTest::newRow("sink not detected anywhere") << lines(edid, false) + "Sink not detected\r\n" << 2 << 0;
@@ -478,7 +459,7 @@ void TestSorvane::downloadReceivesTheLocalEdid()
     QFETCH(QByteArray, sizeText);
     Fixture f(2);
     QVERIFY(f.started);
-    const QByteArray edid = twoBlockEdid(9);
+    const QByteArray edid = simTwoBlockEdid(9);
     f.sim.setEdid("LOCAL", edid);
     SorvaneSim::SendScript script;
     script.finalEot = finalEot;
@@ -503,7 +484,7 @@ void TestSorvane::downloadFailureKeepsTheOldFile()
 {
     Fixture f(3);
     QVERIFY(f.started);
-    f.sim.setEdid("LOCAL", twoBlockEdid(4));
+    f.sim.setEdid("LOCAL", simTwoBlockEdid(4));
     SorvaneSim::SendScript script;
     script.silentAfterBlock = 1;
     f.sim.setSendScript(script);
@@ -529,13 +510,40 @@ void TestSorvane::downloadFailureKeepsTheOldFile()
     QCOMPARE(PlexaTest::readFile(path), old);
 }
 
+void TestSorvane::unitVanishingEndsTheExchange()
+{
+    Fixture f(2);
+    QVERIFY(f.started);
+    f.sim.setEdid("LOCAL", simTwoBlockEdid(8));
+    SorvaneSim::SendScript script;
+    script.silentAfterBlock = 1;
+    f.sim.setSendScript(script);
+    f.select();
+    QTemporaryDir dir;
+    const QString path = dir.filePath("local.bin");
+    f.ui.selectEDIDFromDevice->setCurrentIndex(1);
+    f.dialogs.answerPath(path);
+    QTimer::singleShot(TimeScale::ms(3000), [&] { f.sim.disconnectAll(); });
+    f.page->downloadEdid();
+    QCOMPARE(f.status(), QStringLiteral("Download Failed."));
+    QVERIFY(!QFile::exists(path));
+    QCOMPARE(f.page->linkState(), int(SorvaneInterface::Idle));
+
+    // The hub sees the unit gone while the link monitor runs: the monitor stops.
+    QVERIFY(f.sim.start());
+    f.page->setupPlot();
+    QCOMPARE(f.page->linkState(), int(SorvaneInterface::Monitoring));
+    f.page->closePort();
+    QCOMPARE(f.page->linkState(), int(SorvaneInterface::Idle));
+}
+
 void TestSorvane::uploadSendsAFileToABank()
 {
     Fixture f(2);
     QVERIFY(f.started);
     f.select();
     QTemporaryDir dir;
-    const QByteArray edid = twoBlockEdid(5);
+    const QByteArray edid = simTwoBlockEdid(5);
     const QString path = writeFile(dir, QString(150, 'n') + ".bin", edid);
     f.dialogs.answerPath(path);
     f.ui.uploadBrowse->click();
@@ -562,7 +570,7 @@ void TestSorvane::uploadRefusesWhatIsNoEdid()
     QVERIFY(f.started);
     f.select();
     QTemporaryDir dir;
-    QByteArray bad = twoBlockEdid(6);
+    QByteArray bad = simTwoBlockEdid(6);
     bad[200] = char(bad[200] + 1);
     for (const QString& path : {writeFile(dir, "bad.bin", bad), dir.filePath("missing.bin"), dir.path()}) {
         f.dialogs.clear();
@@ -673,7 +681,7 @@ void TestSorvane::variantAgainstLrzsz()
     const double factor = TimeScale::factor();
     TimeScale::setFactor(1.0);
     QTemporaryDir dir;
-    const QByteArray edid = twoBlockEdid(12);
+    const QByteArray edid = simTwoBlockEdid(12);
     QVERIFY(!writeFile(dir, "sent.bin", edid).isEmpty());
 
     LrzszBridge peer;

@@ -1,5 +1,7 @@
 #include "ymodem.h"
 
+#include "delay.h"
+
 #include "checksums.h"
 #include "timescale.h"
 
@@ -236,6 +238,39 @@ YmodemSendOptions YmodemSendOptions::scalerEdid(const QByteArray& command)
     o.abortBytes = QByteArrayLiteral("a");
     o.abortPauseMs = 3000;
     return o;
+}
+
+YmodemBufferChannel::YmodemBufferChannel(QSerialPort& port, const QByteArray& received, int& readPos)
+    : m_port(port)
+    , m_received(received)
+    , m_readPos(readPos)
+{
+}
+
+bool YmodemBufferChannel::write(const QByteArray& bytes)
+{
+    if (!m_port.isOpen() || m_port.write(bytes) != bytes.size())
+        return false;
+    m_port.flush();
+    return true;
+}
+
+int YmodemBufferChannel::readByte(const QDeadlineTimer& deadline)
+{
+    for (;;) {
+        if (m_readPos < m_received.size())
+            return quint8(m_received.at(m_readPos++));
+        if (!m_port.isOpen())
+            return Closed;
+        if (deadline.hasExpired())
+            return Timeout;
+        delay(5);
+    }
+}
+
+void YmodemBufferChannel::pause(int ms)
+{
+    delay(ms);
 }
 
 YmodemSendOptions YmodemSendOptions::testDeviceEdid(const QByteArray& command)

@@ -117,6 +117,24 @@ private:
     int m_pos = 0;
 };
 
+// A channel for a GUI-thread controller whose own ready-read handler appends what the port
+// receives to `received`: the engine takes bytes from `readPos` on, and its waits run the event
+// loop (delay()) so that handler keeps filling the buffer. A port closed under the transfer (the
+// unit unplugged) reads as Closed at once.
+class YmodemBufferChannel : public YmodemChannel
+{
+public:
+    YmodemBufferChannel(QSerialPort& port, const QByteArray& received, int& readPos);
+    bool write(const QByteArray& bytes) override;
+    int readByte(const QDeadlineTimer& deadline) override;
+    void pause(int ms) override;
+
+private:
+    QSerialPort& m_port;
+    const QByteArray& m_received;
+    int& m_readPos;
+};
+
 // How a transfer ended.
 struct YmodemResult {
     enum class Status {

@@ -7,4 +7,8 @@
 // out; `seed` goes into the product code and serial number so EDIDs can be told apart.
 QByteArray simSampleEdid(int seed);
 
+// simSampleEdid announcing one extension, followed by a CEA extension block (the seed in its
+// body); both blocks sum to 0.
+QByteArray simTwoBlockEdid(int seed);
+
 #endif // SIMEDID_H
