@@ -32,7 +32,7 @@ bool sameEntries(const QList<EdidEntry>& a, const QList<EdidEntry>& b)
 } // namespace
 
 EdidPlus::EdidPlus(Ui_MainUI* ui, QSerialPort* port)
-    : EdidPlus(ui, new SorvaneInterface(ui, port))
+    : EdidPlus(ui, new SorvaneInterface(ui, &monitorList, port))
 {
 }
 
@@ -192,21 +192,33 @@ void EdidPlus::openEDIDFromDevice(QByteArray edid)
         const QString source = ui->selectEDIDFromDevice->currentText();
         const QString product = ui->productCombobox->currentText();
         QByteArray bytes;
-        if (source.contains(QLatin1String("Converter"))) {
-            bytes = readConverterEdid(false);
+        switch (edidRouteFor(source, product)) {
+        case EdidRoute::Converter:
+        case EdidRoute::ConverterScaler:
+            bytes = readConverterEdid(edidRouteFor(source, product) == EdidRoute::ConverterScaler);
             ui->ConfiguratorTabs->setEnabled(true);
-        } else if (product.contains(QLatin1String("Perrick"))) {
-            bytes = readConverterEdid(true);
-            ui->ConfiguratorTabs->setEnabled(true);
-        } else if (source.contains(QLatin1String("Scaler"))) {
+            break;
+        case EdidRoute::Scaler:
             if (scaler)
                 bytes = scaler->getEDID(selectedDevice);
-        } else if (product.contains(QLatin1String("Farrund")) || product.contains(QLatin1String("Harlisk"))
-                   || product.contains(QLatin1String("Jorvale"))) {
+            break;
+        case EdidRoute::JovarisScaler:
+            if (scaler)
+                bytes = scaler->getJOVARISEDID();
+            break;
+        case EdidRoute::ZarrickScaler:
+            if (scaler)
+                bytes = scaler->getZARRICKEDID();
+            break;
+        case EdidRoute::CavroshScaler:
+            if (scaler)
+                bytes = scaler->getCAVROSHEDID();
+            break;
+        case EdidRoute::Splitter:
             if (splitter)
                 bytes = splitter->getEDID();
-        } else {
-            bytes = m_sorvaneInterface->getEDID(index);
+            break;
+        case EdidRoute::TestDevice: bytes = m_sorvaneInterface->getEDID(index); break;
         }
         m_edidManagement->setEdidData(bytes);
     }

@@ -3,14 +3,22 @@
 #include "monitoredids.h"
 #include "sorvaneinterface.h"
 
+// The viewer's own constructor builds the test-device page, handing it the monitor list.
 EdidPlusWin::EdidPlusWin(Ui_MainUI* ui, QSerialPort* port)
-    : EdidPlusWin(ui, new SorvaneInterface(ui, port), QStringLiteral("/sys/class/drm"))
+    : EdidPlus(ui, port)
+    , m_drmRoot(QStringLiteral("/sys/class/drm"))
 {
+    start();
 }
 
 EdidPlusWin::EdidPlusWin(Ui_MainUI* ui, SorvaneInterface* sorvane, const QString& drmRoot)
     : EdidPlus(ui, sorvane)
     , m_drmRoot(drmRoot)
+{
+    start();
+}
+
+void EdidPlusWin::start()
 {
     readGpuEdids();
     sorvaneInterface()->init();

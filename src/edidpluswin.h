@@ -25,6 +25,9 @@ public:
     void readGpuEdids() override;
 
 private:
+    // The first monitor read, then the test-device page's link and poll.
+    void start();
+
     QString m_drmRoot;
 };
 

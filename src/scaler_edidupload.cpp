@@ -28,41 +28,17 @@ const QString uploadErrorTitle = QStringLiteral("Upload Error");
 const QString uploadErrorText =
     QStringLiteral("Upload failed. Please try again later. If problem persists, restart unit.");
 
-// The scaler's serial link as the engine's byte channel. Bytes arrive through readData() into
-// replyBytes while the waits run the event loop; the engine takes them from replyReadPos on.
-class ScalerChannel : public YmodemChannel
+// The scaler's serial link as the engine's byte channel: readData() fills replyBytes while the
+// waits run the event loop. The scalers leave their receive mode on their own abort letter.
+class ScalerChannel : public YmodemBufferChannel
 {
 public:
     explicit ScalerChannel(Scaler& scaler)
-        : m_scaler(scaler)
+        : YmodemBufferChannel(*scaler.serialPort, scaler.replyBytes, scaler.replyReadPos)
+        , m_scaler(scaler)
     {
     }
 
-    bool write(const QByteArray& bytes) override
-    {
-        QSerialPort* port = m_scaler.serialPort;
-        if (!port->isOpen() || port->write(bytes) != bytes.size())
-            return false;
-        port->flush();
-        return true;
-    }
-
-    int readByte(const QDeadlineTimer& deadline) override
-    {
-        for (;;) {
-            if (m_scaler.replyReadPos < m_scaler.replyBytes.size())
-                return quint8(m_scaler.replyBytes.at(m_scaler.replyReadPos++));
-            if (!m_scaler.serialPort->isOpen())
-                return Closed;
-            if (deadline.hasExpired())
-                return Timeout;
-            delay(5);
-        }
-    }
-
-    void pause(int ms) override { delay(ms); }
-
-    // The scalers leave their receive mode on their own abort letter.
     void abort(const QByteArray& bytes, int pauseMs) override
     {
         Q_UNUSED(bytes)

@@ -1,65 +1,70 @@
-// Placeholder: a later change replaces this skeleton with the real EDID test-device controller.
+// EDID test and booster units: construction, and the operations that belong to the serial
+// firmware update (kept harmless here until that update is written, in a file of its own).
 #include "sorvaneinterface.h"
-#include "hdbaset.h"
 
-SorvaneInterface::SorvaneInterface(Ui_MainUI* ui, QSerialPort* port)
-    : SorvaneInterface(ui, port, new HDBaseT(ui, port), NoSetup())
+#include "hdbaset.h"
+#include "rebootdialog.h"
+#include "ui_mainui.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+
+SorvaneInterface::SorvaneInterface(Ui_MainUI* ui, const QList<EdidEntry>* monitorEdids, QSerialPort* port)
+    : SorvaneInterface(ui, monitorEdids, port, new HDBaseT(ui, port), NoSetup())
 {
+    ui->ConfiguratorTabs->setStyleSheet(QStringLiteral(
+        "QTabWidget::pane {margin-top:0;border-color: #D0D0D0 #909090 #909090 #D0D0D0;border-top-left-radius: "
+        "5px;border-top-right-radius: 5px;border-bottom-left-radius: 5px;border-bottom-right-radius: 5px;}"));
+
+    connect(ui->uploadBrowse, SIGNAL(clicked()), this, SLOT(uploadBrowse()));
+    connect(ui->copyFromDropdown, SIGNAL(currentIndexChanged(int)), this, SLOT(copyEdidSourceChanged(int)));
+    connect(ui->uploadButton, SIGNAL(clicked()), this, SLOT(uploadEdidWrapper()));
+    connect(ui->vstatButton, SIGNAL(clicked()), this, SLOT(showVideoStatus()));
+    connect(ui->eqButton, SIGNAL(clicked()), this, SLOT(showEqStatus()));
+    connect(ui->eqDropdown, SIGNAL(currentIndexChanged(int)), this, SLOT(equalizerSettingChanged(int)));
+    connect(ui->deemphasisDropdown, SIGNAL(currentIndexChanged(int)), this, SLOT(deemphasisSettingChanged(int)));
+    connect(ui->ddcmodeDropdown, SIGNAL(currentIndexChanged(int)), this, SLOT(ddcModeChanged(int)));
+    connect(ui->maskCheckbox, SIGNAL(clicked()), this, SLOT(videoOutputChanged()));
+    connect(ui->cdrCheckbox, SIGNAL(clicked()), this, SLOT(cdrModeChanged()));
+    connect(ui->selectEDIDFromDevice, SIGNAL(currentIndexChanged(int)), this, SLOT(edidSelected(int)));
+    connect(ui->downloadButtonMonitor, SIGNAL(clicked()), this, SLOT(downloadEdidMonitor()));
+    // The firmware buttons and the reboot dialog's outcome are wired by the firmware update.
+
+    ui->previewDownloadFrame->setEnabled(true);
 }
 
-SorvaneInterface::SorvaneInterface(Ui_MainUI* ui, QSerialPort* port, HDBaseT* hdbaseT, NoSetup)
+SorvaneInterface::SorvaneInterface(Ui_MainUI* ui, const QList<EdidEntry>* monitorEdids, QSerialPort* port,
+                                   HDBaseT* hdbaseT, NoSetup)
     : QWidget(nullptr)
     , ui(ui)
     , port(port)
-    , m_hdbaseT(hdbaseT)
+    , monitorEdids(monitorEdids)
+    , hdbaset(hdbaseT)
 {
+    statusTimer = new QTimer(this);
+    statusTimer->setSingleShot(true);
+    connect(statusTimer, SIGNAL(timeout()), this, SLOT(clearStatus()));
+    errorPalette.setColor(QPalette::WindowText, QColor(255, 70, 50));
+    successPalette.setColor(QPalette::WindowText, Qt::green);
+    busyPalette.setColor(QPalette::WindowText, QColor(0, 220, 255));
+    rebootDialog = new RebootDialog(ui ? ui->centralFrame : nullptr);
 }
 
 SorvaneInterface::~SorvaneInterface()
 {
-    delete m_hdbaseT;
+    delete rebootDialog;
+    delete hdbaset;
 }
 
 HDBaseT* SorvaneInterface::hdbaseT() const
 {
-    return m_hdbaseT;
+    return hdbaset;
 }
 
-QList<Device> SorvaneInterface::updateDeviceList()
-{
-    return {};
-}
-
-void SorvaneInterface::selectedProductChanged(Device device)
-{
-    Q_UNUSED(device)
-}
-
-void SorvaneInterface::setDeviceInfoA(Device device, Scaler* scaler)
-{
-    Q_UNUSED(device)
-    scalerLink = scaler;
-}
-
-void SorvaneInterface::setDeviceInfoB(Device device, Lunmora* lunmora)
-{
-    Q_UNUSED(device)
-    lunmoraLink = lunmora;
-}
-
-bool SorvaneInterface::setSorvaneFlag(bool enabled)
-{
-    return enabled;
-}
-
-void SorvaneInterface::monitoringClose() {}
-
+// The serial firmware update, the reboot wait and the reconnection after it are a later step.
 void SorvaneInterface::onSuddenReconnect() {}
 
-void SorvaneInterface::closePort() {}
-
 void SorvaneInterface::sorvaneFirmwareUpdate() {}
-
-void SorvaneInterface::downloadEdid() {}
-
-void SorvaneInterface::checkDeviceCount() {}

@@ -84,7 +84,7 @@ class UploadingSorvane : public SorvaneInterface
 {
 public:
     UploadingSorvane(Ui_MainUI* ui, QSerialPort* port, CallLog* log, ControllerScript* script)
-        : SorvaneInterface(ui, port, new RecordingHDBaseT(ui, port, log, script), NoSetup())
+        : SorvaneInterface(ui, nullptr, port, new RecordingHDBaseT(ui, port, log, script), NoSetup())
         , m_log(log)
     {
     }

@@ -1,5 +1,7 @@
 #include "ymodem.h"
 
+#include "delay.h"
+
 #include "checksums.h"
 #include "timescale.h"
 
@@ -94,7 +96,7 @@ QByteArray closingFrame(Check check)
     return frame(0, QByteArray(), HeaderSize, check, '\0');
 }
 
-Header parseHeader(const QByteArray& data)
+Header parseHeader(const QByteArray& data, bool leadingDigits)
 {
     Header h;
     const int nul = data.indexOf('\0');
@@ -108,7 +110,7 @@ Header parseHeader(const QByteArray& data)
     QByteArray digits;
     for (int i = nul + 1; i < data.size(); ++i) {
         const char c = data.at(i);
-        if (c == '\0' || c == ' ')
+        if (c == '\0' || c == ' ' || (leadingDigits && (c < '0' || c > '9')))
             break;
         digits.append(c);
     }
@@ -251,6 +253,60 @@ YmodemSendOptions YmodemSendOptions::serialFirmware(const QByteArray& successTex
     o.successWaitMs = 60000;
     o.successAfterEnding = true;
     o.abortBytes.clear();
+    return o;
+}
+
+YmodemBufferChannel::YmodemBufferChannel(QSerialPort& port, const QByteArray& received, int& readPos)
+    : m_port(port)
+    , m_received(received)
+    , m_readPos(readPos)
+{
+}
+
+bool YmodemBufferChannel::write(const QByteArray& bytes)
+{
+    if (!m_port.isOpen() || m_port.write(bytes) != bytes.size())
+        return false;
+    m_port.flush();
+    return true;
+}
+
+int YmodemBufferChannel::readByte(const QDeadlineTimer& deadline)
+{
+    for (;;) {
+        if (m_readPos < m_received.size())
+            return quint8(m_received.at(m_readPos++));
+        if (!m_port.isOpen())
+            return Closed;
+        if (deadline.hasExpired())
+            return Timeout;
+        delay(5);
+    }
+}
+
+void YmodemBufferChannel::pause(int ms)
+{
+    delay(ms);
+}
+
+YmodemSendOptions YmodemSendOptions::testDeviceEdid(const QByteArray& command)
+{
+    YmodemSendOptions o;
+    o.startCommand = command;
+    o.readyByte = 'W';
+    o.startAttempts = 10;
+    o.commandPauseMs = 2000;
+    o.resendPauseMs = 100;
+    o.readyWaitMs = 3000;
+    o.crcRequestWaitMs = 5000;
+    o.headerPauseMs = 3000;
+    o.ackWaitMs = 5000;
+    o.maxResends = 3;
+    // The units send the closing block's answer without asking for it; a standard receiver asks.
+    o.closingRequestGraceMs = 1000;
+    o.closingAckOptional = true;
+    o.successText = QByteArrayLiteral("Download successful");
+    o.successWaitMs = 5000;
     return o;
 }
 
@@ -470,13 +526,34 @@ YmodemResult YmodemSender::send(const QString& fileName, QIODevice& source, qint
     if (!deliver(QByteArray(1, EOT), Stage::EndOfFile, result))
         return result;
 
-    if (o.awaitClosingRequest && !awaitByte(CRC_REQUEST, o.crcRequestWaitMs, &answer))
-        return cancelled(fail(result, Stage::Closing, failure("C after EOT", answer == Answer::Cancel, answer == Answer::Closed),
-                              answer == Answer::Silence));
+    if (o.awaitClosingRequest) {
+        const bool grace = o.closingRequestGraceMs > 0;
+        if (!awaitByte(CRC_REQUEST, grace ? o.closingRequestGraceMs : o.crcRequestWaitMs, &answer)
+            && (!grace || answer != Answer::Silence))
+            return cancelled(fail(result, Stage::Closing, failure("C after EOT", answer == Answer::Cancel, answer == Answer::Closed),
+                                  answer == Answer::Silence));
+    }
     pause(o.closingPauseMs, result);
-    const QByteArray ending = o.ending == YmodemEnding::ClosingBlock ? closingFrame(o.check) : QByteArray(1, EOT);
-    if (!deliver(ending, Stage::Closing, result))
+    const QByteArray ending = o.ending == YmodemEnding::FinalEot ? QByteArray(1, EOT) : closingFrame(o.check);
+    if (o.closingAckOptional) {
+        // The file is whole: an ending the receiver does not answer is noted, not a failure.
+        for (int attempt = 0; attempt <= qMin(1, o.maxResends); ++attempt) {
+            m_channel.write(ending);
+            answer = awaitAnswer(o.ackWaitMs);
+            if (answer != Answer::Nak)
+                break;
+        }
+        if (answer == Answer::Cancel || answer == Answer::Closed) {
+            fail(result, Stage::Closing, failure("ending", answer == Answer::Cancel, true), false);
+            return cancelled(result);
+        }
+        if (answer != Answer::Ack) {
+            result.warning = QStringLiteral("the ending of the transfer was not acknowledged");
+            qDebug() << "YMODEM send:" << result.warning;
+        }
+    } else if (!deliver(ending, Stage::Closing, result)) {
         return result;
+    }
 
     const int textFrom = o.successAfterEnding ? m_received.size() : 0;
     if (!o.successText.isEmpty() && !awaitText(o.successText, o.successWaitMs, textFrom))
@@ -494,6 +571,25 @@ YmodemResult YmodemSender::send(const QString& fileName, QIODevice& source, qint
 YmodemReceiveOptions YmodemReceiveOptions::standard()
 {
     return YmodemReceiveOptions();
+}
+
+YmodemReceiveOptions YmodemReceiveOptions::testDeviceEdid(const QByteArray& command, qint64 maxSize)
+{
+    YmodemReceiveOptions o;
+    o.startCommand = command;
+    o.readyByte = 'W';
+    o.startAttempts = 10;
+    o.readyWaitMs = 3000;
+    o.resendPauseMs = 100;
+    o.requestIntervalMs = 5000;
+    o.requestAttempts = 3;
+    o.blockWaitMs = 5000;
+    o.byteWaitMs = 1000;
+    o.maxErrors = 10;
+    o.ending = YmodemEnding::Either;
+    o.maxSize = maxSize;
+    o.sizeFromLeadingDigits = true;
+    return o;
 }
 
 YmodemReceiver::YmodemReceiver(YmodemChannel& channel, YmodemReceiveOptions options)
@@ -603,7 +699,7 @@ YmodemResult YmodemReceiver::receive()
         if (attempt >= qMax(1, o.requestAttempts))
             return fail(result, Stage::CrcRequest, QStringLiteral("no block 0"), true);
     }
-    const Header header = parseHeader(data);
+    const Header header = parseHeader(data, o.sizeFromLeadingDigits);
     if (header.endOfBatch) {
         m_channel.write(ack);
         result.status = Status::Done;
@@ -660,9 +756,11 @@ YmodemResult YmodemReceiver::receive()
     errors = 0;
     for (bool end = false; !end;) {
         got = nextFrame(o.blockWaitMs, &number, &data);
-        if (o.ending == YmodemEnding::FinalEot ? got == Got::EndOfFile : (got == Got::Block && number == 0)) {
+        const bool finalEot = got == Got::EndOfFile && o.ending != YmodemEnding::ClosingBlock;
+        const bool closingBlock = got == Got::Block && number == 0 && o.ending != YmodemEnding::FinalEot;
+        if (finalEot || closingBlock) {
             m_channel.write(ack);
-            if (o.ending == YmodemEnding::ClosingBlock && !parseHeader(data).endOfBatch)
+            if (closingBlock && !parseHeader(data).endOfBatch)
                 m_channel.abort(o.abortBytes, o.abortPauseMs); // a second file: one is taken
             end = true;
         } else if (got == Got::EndOfFile) {

@@ -66,14 +66,15 @@ QByteArray headerFrame(const QString& fileName, qint64 size, Check check = Check
 QByteArray closingFrame(Check check = Check::Crc16);
 
 // Block 0 as a receiver reads it: the name up to the first NUL, then the size (decimal digits up
-// to a NUL or blank; anything else there leaves `sizeKnown` false). An empty name ends the batch.
+// to a NUL or blank; anything else there leaves `sizeKnown` false, unless `leadingDigits`, which
+// takes the digits the field begins with). An empty name ends the batch.
 struct Header {
     QString name;
     qint64 size = 0;
     bool sizeKnown = false;
     bool endOfBatch = false;
 };
-Header parseHeader(const QByteArray& data);
+Header parseHeader(const QByteArray& data, bool leadingDigits = false);
 
 // A framed block checked the way a receiver checks it: `frame` holds the start byte, the number,
 // its complement, the data and the check bytes. False when the length does not fit the start
@@ -117,6 +118,24 @@ private:
     int m_pos = 0;
 };
 
+// A channel for a GUI-thread controller whose own ready-read handler appends what the port
+// receives to `received`: the engine takes bytes from `readPos` on, and its waits run the event
+// loop (delay()) so that handler keeps filling the buffer. A port closed under the transfer (the
+// unit unplugged) reads as Closed at once.
+class YmodemBufferChannel : public YmodemChannel
+{
+public:
+    YmodemBufferChannel(QSerialPort& port, const QByteArray& received, int& readPos);
+    bool write(const QByteArray& bytes) override;
+    int readByte(const QDeadlineTimer& deadline) override;
+    void pause(int ms) override;
+
+private:
+    QSerialPort& m_port;
+    const QByteArray& m_received;
+    int& m_readPos;
+};
+
 // How a transfer ended.
 struct YmodemResult {
     enum class Status {
@@ -148,6 +167,7 @@ struct YmodemResult {
     int resends = 0;         // frames sent again after a NAK or silence (sender); NAKs sent (receiver)
     qint64 pausedMs = 0;     // time spent in the fixed pauses of the options, measured
     QByteArray received;     // sender: every byte read from the peer (answers and its text)
+    QString warning;         // something went amiss that did not spoil the file (for the log)
 
     bool ok() const { return status == Status::Done; }
 };
@@ -156,6 +176,7 @@ struct YmodemResult {
 enum class YmodemEnding {
     ClosingBlock, // EOT, then the empty block 0 (standard; the scalers, the firmware uploads)
     FinalEot,     // EOT, then after the receiver's "C" a second EOT (the test devices' sender)
+    Either,       // receiver only: whichever of the two comes (the test devices' firmware differs)
 };
 
 struct YmodemSendOptions {
@@ -179,7 +200,13 @@ struct YmodemSendOptions {
 
     YmodemEnding ending = YmodemEnding::ClosingBlock;
     bool awaitClosingRequest = true; // wait for the receiver's "C" after EOT before the ending
+    // With a wait here, the "C" after EOT is waited for only this long and the ending goes out
+    // without it (units that never ask; standard receivers that do).
+    int closingRequestGraceMs = 0;
     int closingPauseMs = 0;          // before the closing block
+    // The file is whole once its EOT is acknowledged: a closing block that goes unanswered is
+    // then only a warning.
+    bool closingAckOptional = false;
 
     // The unit's confirmation, looked for in everything it sent during the transfer, or (with
     // successAfterEnding) only in what came after the ending was acknowledged.
@@ -208,6 +235,11 @@ struct YmodemSendOptions {
     // the unit prints after the closing block for up to 60000 ms. Standard receivers such as
     // lrzsz's `rb` refuse these frames: they check the CRC.
     static YmodemSendOptions serialFirmware(const QByteArray& successText);
+
+    // The EDID test devices' upload: `command` ("#loedidtolo\r", "#loedidtoba n\r") is answered
+    // "W", then "C"; 2000 ms after the command, 3000 ms before block 0; 5000 ms waits; the
+    // ending goes out after a short wait for "C"; "Download successful" confirms.
+    static YmodemSendOptions testDeviceEdid(const QByteArray& command);
 };
 
 class YmodemSender
@@ -253,11 +285,15 @@ struct YmodemReceiveOptions {
     int maxErrors = 10;           // NAKs for one block before giving up
     YmodemEnding ending = YmodemEnding::ClosingBlock;
     qint64 maxSize = 64 * 1024 * 1024; // a larger block 0 size is refused
+    bool sizeFromLeadingDigits = false; // block 0's size field is read as parseHeader's leadingDigits
 
     QByteArray abortBytes = QByteArray(2, Ymodem::CAN);
     int abortPauseMs = 0;
 
     static YmodemReceiveOptions standard();
+    // The EDID test devices' download: `command` ("#saveloedid edid.bin\r") is answered "W";
+    // 128- or 1024-byte blocks; the unit ends with a second EOT or the empty block 0.
+    static YmodemReceiveOptions testDeviceEdid(const QByteArray& command, qint64 maxSize);
 };
 
 class YmodemReceiver

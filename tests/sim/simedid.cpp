@@ -33,3 +33,21 @@ bool simEdidBlocksSumToZero(const QByteArray& bytes)
     }
     return true;
 }
+
+QByteArray simTwoBlockEdid(int seed)
+{
+    QByteArray base = simSampleEdid(seed);
+    QByteArray ext(128, '\0');
+    ext[0] = 0x02;
+    ext[1] = 0x03;
+    ext[2] = 0x04;
+    ext[60] = char(seed & 0xff);
+    base[126] = 1;
+    for (QByteArray* block : {&base, &ext}) {
+        quint8 sum = 0;
+        for (int i = 0; i < 127; ++i)
+            sum = quint8(sum + quint8(block->at(i)));
+        (*block)[127] = char(quint8(256 - sum));
+    }
+    return base + ext;
+}

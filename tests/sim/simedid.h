@@ -10,4 +10,8 @@ QByteArray simSampleEdid(int seed);
 // What a unit stores as an EDID: one or two 128-byte blocks, each summing to 0.
 bool simEdidBlocksSumToZero(const QByteArray& bytes);
 
+// simSampleEdid announcing one extension, followed by a CEA extension block (the seed in its
+// body); both blocks sum to 0.
+QByteArray simTwoBlockEdid(int seed);
+
 #endif // SIMEDID_H

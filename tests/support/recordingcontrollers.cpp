@@ -575,7 +575,7 @@ void RecordingHDBaseT::startThePlot()
 
 RecordingSorvaneInterface::RecordingSorvaneInterface(Ui_MainUI* ui, QSerialPort* port, CallLog* log,
                                                      ControllerScript* script)
-    : SorvaneInterface(ui, port, new RecordingHDBaseT(ui, port, log, script), NoSetup())
+    : SorvaneInterface(ui, nullptr, port, new RecordingHDBaseT(ui, port, log, script), NoSetup())
     , Recorder(QStringLiteral("SorvaneInterface"), log, script)
 {
 }

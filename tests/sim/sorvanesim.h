@@ -1,0 +1,88 @@
+#ifndef SORVANESIM_H
+#define SORVANESIM_H
+
+#include "simdevice.h"
+#include "ymodemunitsim.h"
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+
+// An EDID test or booster unit on a pty: the DisplayPort unit (type 1), the HDMI booster
+// (type 2), the HDMI test unit (type 3) or an HDBaseT pair unit (type 7).
+//
+// Lines end in "\r"; the unit echoes each line ("#cmd\r\n"), then answers text lines ending in
+// "\r\n" and ">". Unknown commands get "Invalid command". It keeps a local EDID, a downstream
+// EDID (empty: "Sink not detected"), banks 1 to 6 (7 on type 1) and default EDIDs.
+//   "#show_ver_data"  banner with "Release version: <version>"; "#v2kver l" (type 7) "<unit> build"
+//   "#ddcmode"        "DDC mode: local hdcp enable" / "local hdcp disable" / "pass through"
+//   "#eqstat"         "EQ level n,", "CDR on|off", "DE level n,"; "#maskout" "Video output masked|activated"
+//   "#eq n" "#de n" "#cdr n" "#maskout n" "#ddcmode n"  set, "OK"; out of range: "Invalid value"
+//   "#vstat"          two lines of video status; "#fadefault" resets the settings
+//   "#prloedid" "#prdsedid" "#prbaedid n"   the EDID as a hex dump: type 1 seven heading lines,
+//                     then lines of an address and 16 bytes; other types lines of 16 bytes
+//   "#ediddstolo" "#ediddstoba n" "#edidbatolo n" "#ediddetolo [n]"  copies, "EDID copied"
+//   "#saveloedid edid.bin"  "W", then sends the local EDID by YMODEM (block 0, 128-byte blocks
+//                     below 1024 bytes, EOT, then a second EOT or the empty block 0)
+//   "#loedidtolo" "#loedidtoba n"  "W", "C", takes a file by YMODEM, "Download successfully"
+class SorvaneSim : public SimDevice
+{
+public:
+    struct SendScript {
+        bool finalEot = true;       // the unit's ending; false: the empty block 0
+        int duplicateBlock = 0;     // this data block goes out twice (its ACK "lost")
+        int corruptBlock = 0;       // this data block goes out once with a wrong CRC
+        int silentAfterBlock = -1;  // the unit stops talking after this block (0: after block 0)
+        QByteArray sizeText;        // block 0's size field; empty: the file's size
+    };
+
+    explicit SorvaneSim(int type);
+    ~SorvaneSim() override;
+
+    static QString description(int type);
+    bool start(const QString& description = QString());
+
+    int type() const { return m_type; }
+    void setVersion(const QString& version);
+    void setEdid(const QString& store, const QByteArray& edid); // "LOCAL", "DS", "BANK n", "DEFAULT n"
+    QByteArray edid(const QString& store) const;
+    int setting(const QString& key) const; // "eq", "de", "cdr", "mask", "ddc"
+    void setSetting(const QString& key, int value);
+    void setSendScript(const SendScript& script);
+    void setReceiveScript(const SimYmodemReceiver::Script& script);
+    void setInvalidFor(const QByteArray& commandPrefix, int times); // answer "Invalid command" n times
+    int transfers() const;
+
+protected:
+    bool handleLine(const QByteArray& line) override;
+    void handleBytes(const QByteArray& data) override;
+
+private:
+    enum class Send { Off, WaitC0, WaitAck0, WaitC1, WaitAckBlock, WaitAckEot, WaitEnding, WaitAckEnding };
+    void answer(const QByteArray& text);
+    QByteArray dump(const QByteArray& edid) const;
+    QByteArray frame(quint8 number, const QByteArray& data, bool corrupt = false) const;
+    void sendBlock();
+    void sendFeed(const QByteArray& data);
+    void finishTransfer();
+
+    const int m_type;
+    // Simulator thread (or runOnSimThread) only.
+    QString m_version = QStringLiteral("1.2");
+    QMap<QString, QByteArray> m_edids;
+    QMap<QString, int> m_settings;
+    QMap<QByteArray, int> m_invalid;
+    SendScript m_sendScript;
+    Send m_send = Send::Off;
+    QByteArray m_file;
+    int m_block = 0;
+    int m_blockSize = 128;
+    bool m_duplicated = false;
+    bool m_corrupted = false;
+    bool m_receiving = false;
+    QString m_receiveStore;
+    SimYmodemReceiver m_receiver;
+    std::atomic<int> m_transfers{0};
+};
+
+#endif // SORVANESIM_H
