@@ -42,6 +42,17 @@ QStringList items(const QComboBox* box)
     return list;
 }
 
+// The HID scaler's record as the scan makes it.
+Device perrick()
+{
+    Device unit;
+    unit.name = MODEL_PERRICK;
+    unit.portName = QStringLiteral("USB");
+    unit.vendorId = 0x1EC7;
+    unit.productId = 0x001E;
+    return unit;
+}
+
 // Puts a recording burn in place of the in-system programming for one test.
 struct BurnRecorder {
     struct Call {
@@ -183,11 +194,7 @@ private slots:
         f.ui.scaler12o1color->setChecked(true);
         Converter page(&f.ui);
 
-        Device unit;
-        unit.name = MODEL_PERRICK;
-        unit.vendorId = 0x1EC7;
-        unit.productId = 0x001E;
-        page.selectedProductChanged(unit);
+        page.selectedProductChanged(perrick());
 
         QCOMPARE(sim.requests(), (QList<QByteArray>{QByteArray("\x59\x40", 2)}));
         QVERIFY(f.ui.scaler12o1bypass->isChecked());
@@ -215,11 +222,7 @@ private slots:
         sim.setRegister(0x02, 0x01);
         sim.setRegister(0x0A, 0x03);
         Converter page(&f.ui);
-        Device unit;
-        unit.name = MODEL_PERRICK;
-        unit.vendorId = 0x1EC7;
-        unit.productId = 0x001E;
-        page.selectedProductChanged(unit);
+        page.selectedProductChanged(perrick());
         QVERIFY(f.ui.scaler12o1scale->isChecked());
         QVERIFY(!f.ui.scaler12o1color->isChecked());
         QVERIFY(!f.ui.scaler12o1color->isEnabled());
@@ -259,11 +262,7 @@ private slots:
         page.setDeviceCheckEnabled(true);
         f.usb.plug(0x22CA, 0x1111); // the poll must stay out of the wait
 
-        Device unit;
-        unit.name = MODEL_PERRICK;
-        unit.vendorId = 0x1EC7;
-        unit.productId = 0x001E;
-        page.selectedProductChanged(unit);
+        page.selectedProductChanged(perrick());
 
         QCOMPARE(refresh.count(), 0);
         QCOMPARE(sim.requests().size(), connects && fault == "late" ? 1 : 2);

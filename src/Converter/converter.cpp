@@ -178,12 +178,7 @@ void Converter::selectedProductChanged(Device device)
     qDebug() << "output get device info" << reply.left(11).toHex(' ');
     showScalerSettings(reply);
 
-    ui->sorvaneBox->setEnabled(true);
-    ui->uploadToDropdown->clear();
-    ui->uploadToDropdown->addItem(QStringLiteral("Custom EDID"));
-    ui->copyButton->setEnabled(false);
-    ui->copyFromDropdown->setEnabled(false);
-    ui->copyToDropdown->setEnabled(false);
+    showEdidBox(QStringLiteral("Custom EDID"));
     ui->selectEDIDFromDevice->clear();
     ui->selectEDIDFromDevice->setEnabled(true);
     ui->selectEDIDFromDevice->addItems({QStringLiteral("-- Select --"), QStringLiteral("External - Output 1"),
@@ -266,9 +261,15 @@ void Converter::unloadConvertersEDID()
 
 void Converter::enableRelevantFields()
 {
+    showEdidBox(QStringLiteral("Converter"));
+}
+
+// The EDID box of a USB unit: one upload destination, no copying between units.
+void Converter::showEdidBox(const QString& destination)
+{
     ui->sorvaneBox->setEnabled(true);
     ui->uploadToDropdown->clear();
-    ui->uploadToDropdown->addItem(QStringLiteral("Converter"));
+    ui->uploadToDropdown->addItem(destination);
     ui->copyButton->setEnabled(false);
     ui->copyFromDropdown->setEnabled(false);
     ui->copyToDropdown->setEnabled(false);

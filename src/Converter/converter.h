@@ -82,6 +82,7 @@ private:
     void burnFirmware(const QString& fileName);
     bool askScalerInfo(const Device& device, QByteArray* reply);
     void showScalerSettings(const QByteArray& reply);
+    void showEdidBox(const QString& destination);
     bool sendScalerSetting(quint8 reg, quint8 value);
     QString performEdidUpload(const QString& fileName, quint16 productId, const QByteArray& command);
     void showResult(const QString& text, bool ok);
