@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds one libFuzzer target with clang and runs it for a short while from a folder of seeds:
 # fuzz_edid (the EDID decoder, seeded with the real-monitor EDIDs; the default) or
-# fuzz_replyreader (the reply collector, seeded from tests/fuzz/seeds-replyreader). Exit 0: no
+# fuzz_replyreader (the reply collector, seeded from tests/fuzz/seeds-replyreader) or fuzz_tftp
+# (the TFTP server's datagram parsing, seeded from tests/fuzz/seeds-tftp). Exit 0: no
 # finding; 77: skipped (no clang); anything else: a build failure or a finding (the reproducer is
 # left in the build directory). Give each target its own build directory: the CTest tests of the
 # two run side by side.
@@ -18,6 +19,7 @@ target=${5:-fuzz_edid}
 case $target in
     fuzz_edid) max_len=1024 ;;
     fuzz_replyreader) max_len=4096 ;;
+    fuzz_tftp) max_len=1024 ;;
     *) echo "unknown fuzz target: $target"; exit 2 ;;
 esac
 
