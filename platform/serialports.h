@@ -3,6 +3,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 // One serial port as the device pages see it.
@@ -25,6 +26,8 @@ class SerialPortLister
 {
 public:
     static QList<SerialPortEntry> availablePorts();
+    // The names of availablePorts(), as the serial-port choices offer them.
+    static QStringList portNames();
     static void registerPort(const SerialPortEntry& entry);
     static void unregisterPort(const QString& portName);
     static void clearRegisteredPorts();

@@ -194,7 +194,7 @@ void CaltorSim::say(const QByteArray& text)
 void CaltorSim::handleBytes(const QByteArray& data)
 {
     for (const char c : data) {
-        if (m_state != State::Firmware) {
+        if (m_state != State::Firmware || c == 0x03) {
             typed(c);
             continue;
         }
@@ -331,7 +331,7 @@ void CaltorSim::startFetch()
     if (m_fault == Fault::NotBlockOne || m_fault == Fault::NotBlockOneTwice)
         say("Received block 2 is not block 1, starting again\r\n");
     if (m_fault == Fault::NotBlockOneTwice)
-        schedule(400, [this] { say("Received block 3 is not block 1, starting again\r\n"); });
+        schedule(10000, [this] { say("Received block 3 is not block 1, starting again\r\n"); });
 
     QDir().mkpath(m_folder);
     const QString local = m_folder + QStringLiteral("/fetched.bin");

@@ -14,7 +14,7 @@
 //   "Warning!! ..."; "Y" asks "Input module IP ..."; 0x17 and an address ended by "\n" answer it,
 //   the same for the server address, then the file name. The module then fetches the file with a
 //   real TFTP client (`tftp` of tftp-hpa) from the server address at `setTftpServerPort()` and
-//   prints "... done" when the whole file arrived. Ctrl-C (0x03) in the boot menu prints
+//   prints "... done" when the whole file arrived. Ctrl-C (0x03) aborts and prints
 //   "Starting kernel".
 // - Transfer faults: `ArpTimeout` prints "ArpTimeoutCheck" instead of fetching, `NotBlockOne`
 //   prints "... is not block 1" as the fetch starts (`NotBlockOneTwice`: again once data flows),
