@@ -6,7 +6,7 @@
 #include "delay.h"
 #include "deviceinfodialog.h"
 #include "dialogs.h"
-#include "filecopy.h"
+#include "firmwarepackage.h"
 #include "serialports.h"
 #include "tftpserver.h"
 #include "ui_mainui.h"
@@ -190,20 +190,5 @@ QString Caltor::firmwareFolder() const
 
 void Caltor::browseUpdateFiles()
 {
-    const QString chosen = Dialogs::getOpenFileName(this, QStringLiteral("Select File"), QString(),
-                                                    QStringLiteral("Files (*.zip)"));
-    if (chosen.isEmpty())
-        return;
-    const QString folder = QDir::toNativeSeparators(QDir::homePath() + QDir::separator() + QStringLiteral("VelmoFWUpgrade"));
-    // A package chosen again replaces the older copy of the same name, whole or not at all.
-    QString error;
-    const QString copy = copyIntoFolder(chosen, folder, &error);
-    if (copy.isEmpty()) {
-        Dialogs::critical(this, QStringLiteral("I/O Error"),
-                          QStringLiteral("Could not copy %1 into %2: %3").arg(chosen, folder, error));
-        return;
-    }
-    ui->updateFilename->setText(copy);
-    ui->updateFilename_2->setText(copy);
-    ui->updatePlxInstall_3->setEnabled(true);
+    pickFirmwarePackage(this, ui);
 }

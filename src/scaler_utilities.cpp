@@ -3,7 +3,7 @@
 #include "scaler.h"
 
 #include "dialogs.h"
-#include "filecopy.h"
+#include "firmwarepackage.h"
 #include "ui_mainui.h"
 
 #include <QDir>
@@ -26,20 +26,5 @@ void Scaler::setEnabledWidgetsInLayout(QLayout* layout, bool enabled)
 
 void Scaler::updateSelectBrowse_2()
 {
-    const QString chosen = Dialogs::getOpenFileName(this, QStringLiteral("Select File"), QString(),
-                                                    QStringLiteral("Files (*.zip)"));
-    if (chosen.isEmpty())
-        return;
-
-    const QString folder = QDir::toNativeSeparators(QDir::homePath() + QDir::separator() + QStringLiteral("VelmoFWUpgrade"));
-    QString error;
-    const QString copy = copyIntoFolder(chosen, folder, &error);
-    if (copy.isEmpty()) {
-        Dialogs::critical(this, QStringLiteral("I/O Error"),
-                          QStringLiteral("Could not copy %1 into %2: %3").arg(chosen, folder, error));
-        return;
-    }
-    ui->updateFilename->setText(copy);
-    ui->updateFilename_2->setText(copy);
-    ui->updatePlxInstall_3->setEnabled(true);
+    pickFirmwarePackage(this, ui);
 }

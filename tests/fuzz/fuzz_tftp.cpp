@@ -19,6 +19,17 @@ void fail(const char* what)
     std::abort();
 }
 
+// Option names are compared without letter case: the input's own spelling is put back.
+void appendOptions(const Tftp::Packet& packet, const QByteArray& input, QByteArray* bytes)
+{
+    for (const auto& option : packet.options) {
+        const QByteArray name = input.mid(bytes->size(), option.first.size());
+        if (name.toLower() != option.first)
+            fail("option name differs");
+        bytes->append(name).append('\0').append(option.second).append('\0');
+    }
+}
+
 QByteArray rebuilt(const Tftp::Packet& packet, const QByteArray& input)
 {
     QByteArray bytes = input.left(2);
@@ -32,12 +43,7 @@ QByteArray rebuilt(const Tftp::Packet& packet, const QByteArray& input)
         if (mode.toLower() != packet.mode)
             fail("mode differs");
         bytes.append(mode).append('\0');
-        for (const auto& option : packet.options) {
-            const QByteArray name = input.mid(bytes.size(), option.first.size());
-            if (name.toLower() != option.first)
-                fail("option name differs");
-            bytes.append(name).append('\0').append(option.second).append('\0');
-        }
+        appendOptions(packet, input, &bytes);
         return bytes;
     }
     case Tftp::Data:
@@ -47,12 +53,7 @@ QByteArray rebuilt(const Tftp::Packet& packet, const QByteArray& input)
     case Tftp::Error:
         return Tftp::errorPacket(packet.errorCode, packet.errorMessage) + input.mid(4 + packet.errorMessage.size() + 1);
     case Tftp::OptionAck:
-        for (const auto& option : packet.options) {
-            const QByteArray name = input.mid(bytes.size(), option.first.size());
-            if (name.toLower() != option.first)
-                fail("option name differs");
-            bytes.append(name).append('\0').append(option.second).append('\0');
-        }
+        appendOptions(packet, input, &bytes);
         return bytes;
     default:
         fail("valid packet of an unknown opcode");
