@@ -49,7 +49,7 @@ private slots:
         // Each rate gets 500 ms for its answer: at 0.02 that is 10 ms, which a late echo under
         // the sanitizers can miss and leak into the next rate's window.
         const double factor = TimeScale::factor();
-        TimeScale::setFactor(0.1);
+        TimeScale::setFactor(0.5);
         Fixture f;
         f.unit.setBaudCode(code);
         f.page->portName = f.unit.portName();
