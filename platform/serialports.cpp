@@ -148,3 +148,11 @@ void SerialPortLister::setSystemPortsListed(bool listed)
     QMutexLocker lock(&registryMutex);
     systemPortsListed = listed;
 }
+
+QStringList SerialPortLister::portNames()
+{
+    QStringList names;
+    for (const SerialPortEntry& port : availablePorts())
+        names.append(port.portName);
+    return names;
+}

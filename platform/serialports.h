@@ -3,6 +3,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 // One serial port as the device pages see it.
@@ -36,6 +37,8 @@ public:
     // never blocks.
     static QList<SerialPortEntry> portsFromFile(const QString& path);
     static constexpr qint64 MaxPortsFileBytes = 64 * 1024;
+    // The names of availablePorts(), as the serial-port choices offer them.
+    static QStringList portNames();
     static void registerPort(const SerialPortEntry& entry);
     static void unregisterPort(const QString& portName);
     static void clearRegisteredPorts();

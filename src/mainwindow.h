@@ -329,7 +329,6 @@ private:
     void showScalerFamilyControls(bool borlune, bool enabled, bool noEdidPage);
     void rewire(QAbstractButton* button, const char* slot);
     void rebuildEdidSourceList(const QStringList& entries);
-    QStringList comPortNames() const;
     bool noSerialPortFor(const QString& model);
     bool askComPort(bool listDialog);
 

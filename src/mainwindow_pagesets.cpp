@@ -282,19 +282,10 @@ void MainWindow::showSplitterControls()
 
 // ---- The serially controlled extenders --------------------------------------------------------
 
-// The machine's serial ports, as the port choice offers them.
-QStringList MainWindow::comPortNames() const
-{
-    QStringList names;
-    for (const SerialPortEntry& port : SerialPortLister::availablePorts())
-        names.append(port.portName);
-    return names;
-}
-
 // True, after telling the user, when the PC has no serial port for an RS-232 `model` to be on.
 bool MainWindow::noSerialPortFor(const QString& model)
 {
-    if (!comPortNames().isEmpty())
+    if (!SerialPortLister::portNames().isEmpty())
         return false;
     Dialogs::warning(this, kSerialPortTitle,
                      QStringLiteral("No serial port was found on this PC. %1 units are controlled over RS-232: "
@@ -309,7 +300,7 @@ bool MainWindow::noSerialPortFor(const QString& model)
 // chose no port.
 bool MainWindow::askComPort(bool listDialog)
 {
-    const QStringList ports = comPortNames();
+    const QStringList ports = SerialPortLister::portNames();
     if (listDialog) {
         bool ok = false;
         const QString port = Dialogs::getItem(this, kSerialPortTitle, tr("Select device COM port:"), ports, 0,

@@ -2,8 +2,9 @@
 # Builds one libFuzzer target with clang and runs it for a short while from a folder of seeds:
 # fuzz_edid (the EDID decoder, seeded with the real-monitor EDIDs; the default),
 # fuzz_replyreader (the reply collector, seeded from tests/fuzz/seeds-replyreader), fuzz_zip
-# (the ZIP reader, seeded with archives fuzz_zip_seeds.sh makes) or fuzz_intelhex (the Intel HEX
-# reader, seeded from tests/fuzz/seeds-intelhex). Exit 0: no
+# (the ZIP reader, seeded with archives fuzz_zip_seeds.sh makes), fuzz_intelhex (the Intel HEX
+# reader, seeded from tests/fuzz/seeds-intelhex) or fuzz_tftp (the TFTP server's datagram
+# parsing, seeded from tests/fuzz/seeds-tftp). Exit 0: no
 # finding; 77: skipped (no clang); anything else: a build failure or a finding (the reproducer is
 # left in the build directory). Give each target its own build directory: the CTest tests of the
 # two run side by side.
@@ -22,6 +23,7 @@ case $target in
     fuzz_replyreader) max_len=4096 ;;
     fuzz_zip) max_len=8192 ;;
     fuzz_intelhex) max_len=4096 ;;
+    fuzz_tftp) max_len=1024 ;;
     *) echo "unknown fuzz target: $target"; exit 2 ;;
 esac
 

@@ -1,0 +1,141 @@
+// The Caltor page's network-module update against the simulated unit: the boot menu reached
+// through its keys (attempt limits), the dialogue, a real tftp-hpa client fetching from the
+// page's TFTP server, prompt and transfer failures with their reports and clean-up.
+#include "caltorfixture.h"
+#include "plexatest.h"
+#include "removabledrives.h"
+
+#include <QLabel>
+#include <QProgressBar>
+
+class TestCaltorModule : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { SerialPortLister::setSystemPortsListed(false); }
+
+    // The whole network-module update from the package entry: 57600 baud for the boot console,
+    // the dialogue, a real tftp-hpa client fetching from the page's server, the flashing wait,
+    // and the unit's rate restored.
+    void tcpModuleUpdate()
+    {
+        Fixture f;
+        const QByteArray image = sampleImage(40 * 512 + 77);
+        f.package({{QStringLiteral("KAVRELL_2.1.bin"), image}});
+        f.page->ipAddress = QStringLiteral("127.0.0.1");
+        f.unit.setBaudCode(5);
+        f.page->initiateCALTORFirmwareUpdate();
+
+        QCOMPARE(f.unit.fetchedImage(), image);
+        QCOMPARE(f.unit.typedModuleAddress(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(f.unit.typedServerAddress(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(f.unit.typedFileName(), QStringLiteral("KAVRELL_2.1.bin"));
+        QCOMPARE(f.unit.bootAttempts(), 1);
+        QCOMPARE(f.dialogs.titles(),
+                 QStringList({"Serial Port connection", "Restart Device", "Restart Device", "Update Complete"}));
+        QCOMPARE(f.ui.updateBar_2->value(), 100);
+        QCOMPARE(f.ui.updateBarNumber_2->text(), QStringLiteral("100%"));
+        QVERIFY(f.statusShown(QStringLiteral("Updating TCP module...")));
+        QVERIFY(f.unit.commands().contains(QStringLiteral("#SET_RS232_BAUD 2")));
+        QCOMPARE(f.unit.commands().last(), QStringLiteral("#SET_RS232_BAUD 5"));
+        QTRY_COMPARE(f.unit.baudCode(), 5);
+    }
+
+    // Boot keys: the hint after ten silent attempts, the end after twenty.
+    void bootAttempts_data()
+    {
+        QTest::addColumn<int>("ignored");
+        QTest::addColumn<bool>("hint");
+        QTest::addColumn<bool>("reached");
+        QTest::newRow("first attempt") << 0 << false << true;
+        QTest::newRow("after the hint") << 12 << true << true;
+        QTest::newRow("never") << -1 << true << false;
+    }
+    void bootAttempts()
+    {
+        QFETCH(int, ignored);
+        QFETCH(bool, hint);
+        QFETCH(bool, reached);
+        Fixture f;
+        f.linkAt57600(2);
+        f.unit.setBootAttemptsIgnored(ignored);
+        f.unit.setFault(CaltorSim::Fault::ArpTimeout); // ends the run right after the dialogue
+        f.page->tcpFirmwareFile = QFileInfo(f.package({{QStringLiteral("KAVRELL.bin"), "x"}}) + "/KAVRELL.bin");
+        f.page->initiate_TCP_FirmwareUpdate(f.page->tcpFirmwareFile);
+        QCOMPARE(f.dialogs.textOf(QStringLiteral("Boot Mode Failure")).contains(QLatin1String("restarting")), hint);
+        QCOMPARE(f.dialogs.titles().count(QStringLiteral("Boot Mode Failure")), (hint ? 1 : 0) + (reached ? 0 : 1));
+        QCOMPARE(f.unit.bootAttempts(), reached ? ignored + 1 : 20);
+        QCOMPARE(f.dialogs.wasShown(QStringLiteral("Unable to access boot mode. Quiting..")), !reached);
+        QCOMPARE(f.unit.typedFileName().isEmpty(), !reached);
+        QVERIFY(!f.page->serial()->isOpen());
+        QCOMPARE(f.ui.updateBarNumber_2->text(), QStringLiteral("0%"));
+    }
+
+    // Failures in the dialogue and the transfer, each with its report; the page is reset.
+    void moduleFailures_data()
+    {
+        QTest::addColumn<QByteArray>("silentPrompt");
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<bool>("abortAnswered");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<int>("aborts");
+        QTest::newRow("no Warning!!") << QByteArray("Warning!!") << 0 << true << "Update Failed!!"
+                                      << "Please try restarting." << 0;
+        QTest::newRow("no Input") << QByteArray("Input") << 0 << true << "Update Failed!!" << "Please try restarting."
+                                  << 0;
+        QTest::newRow("ArpTimeoutCheck") << QByteArray() << int(CaltorSim::Fault::ArpTimeout) << true << ""
+                                         << "TFTP connection failed.\nPlease reconnect device and try again." << 1;
+        QTest::newRow("is not block 1 twice") << QByteArray() << int(CaltorSim::Fault::NotBlockOneTwice) << true
+                                              << "Update Failed! Illegal block" << "" << 1;
+        QTest::newRow("no done") << QByteArray() << int(CaltorSim::Fault::NoDone) << true << "Update Failed!!" << ""
+                                 << 1;
+        QTest::newRow("abort unanswered") << QByteArray() << int(CaltorSim::Fault::NoDone) << false
+                                          << "Update Abort Failed!!" << "" << 1;
+    }
+    void moduleFailures()
+    {
+        QFETCH(QByteArray, silentPrompt);
+        QFETCH(int, fault);
+        QFETCH(bool, abortAnswered);
+        QFETCH(QString, status);
+        QFETCH(QString, box);
+        QFETCH(int, aborts);
+        Fixture f;
+        f.linkAt57600(1);
+        f.unit.setSilentPrompt(silentPrompt);
+        f.unit.setFault(CaltorSim::Fault(fault));
+        f.unit.setAbortAnswered(abortAnswered);
+        // Long enough (some 1000 paced blocks) for the second "is not block 1", printed 10 s
+        // (device time) after the first, to arrive while blocks still go out.
+        const QString path = f.package({{QStringLiteral("KAVRELL.bin"), sampleImage(1000 * 512)}}) + "/KAVRELL.bin";
+        f.page->initiate_TCP_FirmwareUpdate(QFileInfo(path));
+        if (!status.isEmpty())
+            QVERIFY2(f.statusShown(status), qPrintable(f.statusLog.join(" | ") + " console: " + f.page->serialText()));
+        if (!box.isEmpty())
+            QVERIFY(f.dialogs.wasShown(box));
+        QVERIFY(!f.dialogs.wasShown(QStringLiteral("Device Updated Successfully!!")));
+        QCOMPARE(f.unit.aborts(), aborts);
+        QVERIFY(!f.page->serial()->isOpen());
+        QCOMPARE(f.ui.updateBar_2->value(), 0);
+        QVERIFY(f.ui.statusBar->currentMessage().isEmpty() || !abortAnswered);
+    }
+
+    // A first "is not block 1" starts the transfer again from block 1; the image still arrives.
+    void restartAfterNotBlockOne()
+    {
+        Fixture f;
+        f.linkAt57600(1);
+        f.unit.setFault(CaltorSim::Fault::NotBlockOne);
+        const QByteArray image = sampleImage(20 * 512);
+        const QString path = f.package({{QStringLiteral("KAVRELL.bin"), image}}) + "/KAVRELL.bin";
+        f.page->initiate_TCP_FirmwareUpdate(QFileInfo(path));
+        QVERIFY(f.dialogs.wasShown(QStringLiteral("Device Updated Successfully!!")));
+        QCOMPARE(f.unit.fetchedImage(), image);
+    }
+
+};
+
+PLEXA_TEST_MAIN(TestCaltorModule)
+#include "tst_caltor_module.moc"
