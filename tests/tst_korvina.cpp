@@ -94,6 +94,7 @@ private slots:
 private:
     // Writes the file, runs an update and returns the setUSBDiscover values emitted.
     QList<bool> runUpdate(const QByteArray& file);
+    QList<bool> runUpdateOn(const QString& path);
     FakeHidUnit& addUnit(quint16 vid, quint16 pid, int output = 65, int feature = 9);
 
     QMainWindow m_window;
@@ -142,6 +143,11 @@ QList<bool> TestKorvina::runUpdate(const QByteArray& file)
     f.open(QIODevice::WriteOnly | QIODevice::Truncate);
     f.write(file);
     f.close();
+    return runUpdateOn(path);
+}
+
+QList<bool> TestKorvina::runUpdateOn(const QString& path)
+{
     m_ui.updateFilename->setText(path);
     QSignalSpy spy(m_updater.get(), &KorvinaUpdater::setUSBDiscover);
     m_updater->initiateFirmwareUpdate();
@@ -370,11 +376,7 @@ void TestKorvina::unitFailuresEndTheUpdate()
         const QString path = m_dir.filePath(fault);
         if (fault == QLatin1String("fifo"))
             QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-        m_ui.updateFilename->setText(path);
-        QSignalSpy spy(m_updater.get(), &KorvinaUpdater::setUSBDiscover);
-        m_updater->initiateFirmwareUpdate();
-        for (const auto& args : spy)
-            discover << args.at(0).toBool();
+        discover = runUpdateOn(path);
     } else {
         discover = runUpdate(makeFirmware(spec));
     }
