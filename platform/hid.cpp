@@ -2,6 +2,9 @@
 
 #include <hidapi.h>
 
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
 #include <QtGlobal>
 
 #include <atomic>
@@ -14,6 +17,54 @@
 
 HidHandle::~HidHandle() = default;
 HidBackend::~HidBackend() = default;
+
+int HidHandle::sendFeatureReport(const quint8*, int)
+{
+    return Failed;
+}
+
+HidReportLengths hidReportLengths(const QByteArray& descriptor)
+{
+    // Walks the short items, keeping the global report size, count and id, and adds the bits of
+    // every Output and Feature main item to the report it belongs to. Push/pop and long items
+    // are rare in the units' descriptors; long items are skipped whole.
+    QHash<int, int> outputBits, featureBits; // by report id
+    quint32 reportSize = 0, reportCount = 0;
+    int reportId = 0;
+    const int n = descriptor.size();
+    const auto* d = reinterpret_cast<const quint8*>(descriptor.constData());
+    for (int i = 0; i < n;) {
+        const quint8 prefix = d[i];
+        if (prefix == 0xFE) { // long item: size byte, tag byte, data
+            if (i + 1 >= n)
+                break;
+            i += 3 + d[i + 1];
+            continue;
+        }
+        const int size = (prefix & 3) == 3 ? 4 : (prefix & 3);
+        if (i + 1 + size > n)
+            break; // truncated descriptor: keep what was read
+        quint32 value = 0;
+        for (int k = 0; k < size; ++k)
+            value |= quint32(d[i + 1 + k]) << (8 * k);
+        switch (prefix & 0xFC) {
+        case 0x74: reportSize = value; break;
+        case 0x94: reportCount = value; break;
+        case 0x84: reportId = int(value & 0xFF); break;
+        case 0x90: outputBits[reportId] += int(qMin<quint64>(quint64(reportSize) * reportCount, 1u << 20)); break;
+        case 0xB0: featureBits[reportId] += int(qMin<quint64>(quint64(reportSize) * reportCount, 1u << 20)); break;
+        default: break;
+        }
+        i += 1 + size;
+    }
+    auto longest = [](const QHash<int, int>& bits) {
+        int bytes = 0;
+        for (int b : bits)
+            bytes = qMax(bytes, (b + 7) / 8 + 1); // + the report id byte, sent even when unnumbered
+        return bytes;
+    };
+    return {longest(outputBits), longest(featureBits)};
+}
 
 namespace {
 
@@ -41,10 +92,21 @@ struct WriteJob {
 class HidapiHandle : public HidHandle
 {
 public:
-    explicit HidapiHandle(hid_device* device)
+    HidapiHandle(hid_device* device, HidReportLengths lengths)
         : m_device(device, HidapiCloser())
+        , m_lengths(lengths)
     {
     }
+
+    int sendFeatureReport(const quint8* report, int length) override
+    {
+        if (!report || length <= 0)
+            return Failed;
+        const int n = hid_send_feature_report(m_device.get(), report, size_t(length));
+        return n < 0 ? Failed : n;
+    }
+    int outputReportLength() const override { return m_lengths.output; }
+    int featureReportLength() const override { return m_lengths.feature; }
 
     int write(const quint8* report, int length, int timeoutMs) override
     {
@@ -104,7 +166,19 @@ public:
 private:
     std::shared_ptr<hid_device> m_device;
     std::shared_ptr<WriteJob> m_pending; // a write that outlived its time-out
+    HidReportLengths m_lengths;
 };
+
+// hidapi reads no report descriptor, so the lengths come from the hidraw node's descriptor in
+// sysfs ("/dev/hidrawN" -> /sys/class/hidraw/hidrawN/device/report_descriptor).
+HidReportLengths lengthsOfNode(const QByteArray& path)
+{
+    const QString node = QFileInfo(QString::fromLocal8Bit(path)).fileName();
+    QFile file(QStringLiteral("/sys/class/hidraw/%1/device/report_descriptor").arg(node));
+    if (node.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return {};
+    return hidReportLengths(file.read(4096)); // a descriptor holds at most 4096 bytes
+}
 
 QString fromWide(const wchar_t* text)
 {
@@ -141,7 +215,7 @@ public:
         hid_device* device = hid_open_path(path.constData());
         if (!device)
             return nullptr;
-        return std::make_unique<HidapiHandle>(device);
+        return std::make_unique<HidapiHandle>(device, lengthsOfNode(path));
     }
 };
 

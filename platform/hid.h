@@ -39,7 +39,21 @@ public:
     // Waits up to `timeoutMs` for the next input report and stores at most `size` bytes of it.
     // Returns its length (report id byte included), 0 when none arrived in time, or Failed.
     virtual int read(quint8* buffer, int size, int timeoutMs) = 0;
+    // Sends one feature report (report id byte first). Returns the number of bytes sent or Failed.
+    virtual int sendFeatureReport(const quint8* report, int length);
+    // The longest output and feature report of the unit, report id byte included (the lengths a
+    // unit's capabilities state); 0 when the unit has none or they cannot be learnt.
+    virtual int outputReportLength() const { return 0; }
+    virtual int featureReportLength() const { return 0; }
 };
+
+// The longest output and feature report a HID report descriptor declares, in bytes with the
+// report id byte counted (as a unit's capabilities state them); 0 for a kind it lacks.
+struct HidReportLengths {
+    int output = 0;
+    int feature = 0;
+};
+HidReportLengths hidReportLengths(const QByteArray& descriptor);
 
 class HidBackend
 {

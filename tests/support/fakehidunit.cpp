@@ -67,6 +67,19 @@ public:
         return length;
     }
 
+    int sendFeatureReport(const quint8* report, int length) override
+    {
+        if (!m_unit->m_present || m_unit->m_featureRefused)
+            return Failed;
+        const QByteArray sent(reinterpret_cast<const char*>(report), length);
+        m_unit->m_features.append(sent);
+        if (m_unit->m_featureResponder)
+            m_unit->m_featureResponder(*m_unit, sent);
+        return length;
+    }
+    int outputReportLength() const override { return m_unit->m_outputLength; }
+    int featureReportLength() const override { return m_unit->m_featureLength; }
+
     int read(quint8* buffer, int size, int timeoutMs) override
     {
         QElapsedTimer waited;

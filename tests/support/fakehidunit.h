@@ -38,6 +38,19 @@ public:
     void unplug() { m_present = false; }
     bool isPresent() const { return m_present; }
 
+    // The report lengths its capabilities state (report id byte included).
+    void setReportLengths(int output, int feature)
+    {
+        m_outputLength = output;
+        m_featureLength = feature;
+    }
+    // Called for every feature report sent; it may change the bus (a unit that reboots).
+    void setFeatureResponder(Responder responder) { m_featureResponder = std::move(responder); }
+    // A unit that refuses feature reports.
+    void setFeatureRefused(bool refused) { m_featureRefused = refused; }
+    // Feature reports sent to it, in order (refused ones are not recorded).
+    QList<QByteArray> featureReports() const { return m_features; }
+
     QList<QByteArray> writtenReports() const { return m_written; }
     int openCount() const { return m_openCount; }     // handles ever opened
     int openHandles() const { return m_openHandles; } // handles open now
@@ -60,6 +73,11 @@ private:
     quint16 m_productId;
     QByteArray m_path;
     Responder m_responder;
+    Responder m_featureResponder;
+    QList<QByteArray> m_features;
+    int m_outputLength = 65;
+    int m_featureLength = 65;
+    bool m_featureRefused = false;
     QElapsedTimer m_clock;
     QList<Pending> m_inbox;
     QList<QByteArray> m_written;
