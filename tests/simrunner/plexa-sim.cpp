@@ -9,10 +9,13 @@
 // discovery scan on loopback (start the program with PLEXA_DISCOVERY_NETWORK=loopback).
 
 #include "discoverydatagrams.h"
+#include "caltorsim.h"
 #include "discoverysim.h"
+#include "ostrandsim.h"
 #include "scalersim.h"
 #include "serialports.h"
 #include "simdevice.h"
+#include "sorvanesim.h"
 #include "splittersim.h"
 #include "zarricksim.h"
 
@@ -135,6 +138,30 @@ bool startSplitter(const Options& o, Started& s, QString* error)
     return true;
 }
 
+// Announces an Ethernet unit listening on 127.0.0.1:port through the loopback discovery scan.
+bool announce(const QString& productName, quint16 port, Started& s, QString* error)
+{
+    SimUnit announced = SimUnit::numbered(1);
+    const quint8 localhost[4] = {127, 0, 0, 1};
+    std::copy(localhost, localhost + 4, announced.ip);
+    announced.productName = productName;
+    announced.telnetPort = port;
+    auto discovery = std::make_unique<DiscoverySim>();
+    discovery->addUnit(announced);
+    QString why;
+    if (!discovery->start(DiscoverySim::loopbackNetwork(DiscoveryProtocol::RequestPort,
+                                                        DiscoveryProtocol::ReplyPort), &why)) {
+        *error = QStringLiteral("discovery on loopback: ") + why;
+        return false;
+    }
+    s.onPty = false;
+    s.summary = QStringLiteral("on 127.0.0.1:%1, announced on loopback discovery as \"%2\"")
+                    .arg(port)
+                    .arg(productName);
+    s.devices.push_back(std::move(discovery));
+    return true;
+}
+
 bool startZarrick(const Options& o, Started& s, QString* error)
 {
     const bool cavrosh = o.model.compare(QLatin1String("cavrosh"), Qt::CaseInsensitive) == 0;
@@ -144,27 +171,60 @@ bool startZarrick(const Options& o, Started& s, QString* error)
         *error = QStringLiteral("could not listen on 127.0.0.1:%1").arg(o.tcpPort);
         return false;
     }
-    SimUnit announced = SimUnit::numbered(1);
-    const quint8 localhost[4] = {127, 0, 0, 1};
-    std::copy(localhost, localhost + 4, announced.ip);
-    announced.productName = ZarrickSim::modelName(model) + QStringLiteral(" Savrano");
-    announced.telnetPort = unit->tcpPort();
-    auto discovery = std::make_unique<DiscoverySim>();
-    discovery->addUnit(announced);
-    QString why;
-    if (!discovery->start(DiscoverySim::loopbackNetwork(DiscoveryProtocol::RequestPort,
-                                                        DiscoveryProtocol::ReplyPort), &why)) {
-        *error = QStringLiteral("discovery on loopback: ") + why;
+    s.primary = unit.get();
+    const quint16 port = unit->tcpPort();
+    s.devices.push_back(std::move(unit));
+    return announce(ZarrickSim::modelName(model) + QStringLiteral(" Savrano"), port, s, error);
+}
+
+bool startOstrand(const Options& o, Started& s, QString* error)
+{
+    const bool rennart = o.model.compare(QLatin1String("rennart"), Qt::CaseInsensitive) == 0;
+    const OstrandSim::Model model = rennart ? OstrandSim::Model::Rennart : OstrandSim::Model::Quillon;
+    auto unit = std::make_unique<OstrandSim>(model);
+    if (!unit->start(o.tcpPort)) {
+        *error = QStringLiteral("could not listen on 127.0.0.1:%1").arg(o.tcpPort);
         return false;
     }
     s.primary = unit.get();
-    s.onPty = false;
-    s.summary = QStringLiteral("%1 on 127.0.0.1:%2, announced on loopback discovery as \"%3\"")
-                    .arg(ZarrickSim::modelName(model))
-                    .arg(unit->tcpPort())
-                    .arg(announced.productName);
+    const quint16 port = unit->tcpPort();
     s.devices.push_back(std::move(unit));
-    s.devices.push_back(std::move(discovery));
+    return announce(OstrandSim::modelName(model) + QStringLiteral(" Ostrand"), port, s, error);
+}
+
+bool startSorvane(const Options& o, Started& s, QString* error)
+{
+    // The unit types: 1 DisplayPort test device, 2 HDMI test device, 3 booster, 7 HDBaseT pair unit.
+    int type = 2;
+    if (!o.model.isEmpty()) {
+        bool ok = false;
+        type = o.model.toInt(&ok);
+        if (!ok || (type != 1 && type != 2 && type != 3 && type != 7)) {
+            *error = QStringLiteral("the model is the unit type: 1, 2, 3 or 7");
+            return false;
+        }
+    }
+    auto sim = std::make_unique<SorvaneSim>(type);
+    if (!sim->start()) {
+        *error = QStringLiteral("could not open a pseudo-terminal");
+        return false;
+    }
+    s.primary = sim.get();
+    s.summary = QStringLiteral("test device of type %1").arg(type);
+    s.devices.push_back(std::move(sim));
+    return true;
+}
+
+bool startCaltor(const Options&, Started& s, QString* error)
+{
+    auto sim = std::make_unique<CaltorSim>();
+    if (!sim->start()) {
+        *error = QStringLiteral("could not open a pseudo-terminal");
+        return false;
+    }
+    s.primary = sim.get();
+    s.summary = QStringLiteral("Caltor extender");
+    s.devices.push_back(std::move(sim));
     return true;
 }
 
@@ -176,6 +236,9 @@ const QList<Family>& families()
         {QStringLiteral("scaler"), QStringLiteral("a serial scaler"), {QStringLiteral("hdmi"), QStringLiteral("sdi"), QStringLiteral("dvi")}, startScaler},
         {QStringLiteral("splitter"), QStringLiteral("a serial HDMI splitter"), {QStringLiteral("harlisk"), QStringLiteral("farrund"), QStringLiteral("jorvale")}, startSplitter},
         {QStringLiteral("zarrick"), QStringLiteral("an Ethernet scaler on loopback TCP with loopback discovery"), {QStringLiteral("zarrick"), QStringLiteral("cavrosh")}, startZarrick},
+        {QStringLiteral("ostrand"), QStringLiteral("a telnet matrix switcher on loopback TCP with loopback discovery"), {QStringLiteral("quillon"), QStringLiteral("rennart")}, startOstrand},
+        {QStringLiteral("sorvane"), QStringLiteral("an EDID test device, booster or HDBaseT pair unit (model: its type)"), {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("7")}, startSorvane},
+        {QStringLiteral("caltor"), QStringLiteral("a serial/TCP extender"), {}, startCaltor},
     };
     return table;
 }
