@@ -217,7 +217,9 @@ YmodemSendOptions YmodemSendOptions::standard()
     return YmodemSendOptions();
 }
 
-YmodemSendOptions YmodemSendOptions::scalerEdid(const QByteArray& command)
+namespace {
+// The units' EDID uploads start alike: the command, "W" (up to ten tries), then "C" for block 0.
+YmodemSendOptions unitEdidStart(const QByteArray& command)
 {
     YmodemSendOptions o;
     o.startCommand = command;
@@ -229,6 +231,13 @@ YmodemSendOptions YmodemSendOptions::scalerEdid(const QByteArray& command)
     o.crcRequestWaitMs = 5000;
     o.headerPauseMs = 3000;
     o.ackWaitMs = 5000;
+    return o;
+}
+} // namespace
+
+YmodemSendOptions YmodemSendOptions::scalerEdid(const QByteArray& command)
+{
+    YmodemSendOptions o = unitEdidStart(command);
     // The unit asks for the closing block by its own timing; it gets it after a fixed pause.
     o.awaitClosingRequest = false;
     o.closingPauseMs = 2000;
@@ -291,16 +300,7 @@ void YmodemBufferChannel::pause(int ms)
 
 YmodemSendOptions YmodemSendOptions::testDeviceEdid(const QByteArray& command)
 {
-    YmodemSendOptions o;
-    o.startCommand = command;
-    o.readyByte = 'W';
-    o.startAttempts = 10;
-    o.commandPauseMs = 2000;
-    o.resendPauseMs = 100;
-    o.readyWaitMs = 3000;
-    o.crcRequestWaitMs = 5000;
-    o.headerPauseMs = 3000;
-    o.ackWaitMs = 5000;
+    YmodemSendOptions o = unitEdidStart(command);
     o.maxResends = 3;
     // The units send the closing block's answer without asking for it; a standard receiver asks.
     o.closingRequestGraceMs = 1000;
