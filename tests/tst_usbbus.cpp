@@ -3,6 +3,10 @@
 #include "fakeusbbus.h"
 #include "usbbus.h"
 
+#include <QElapsedTimer>
+
+#include <cerrno>
+
 class TestUsbBus : public QObject
 {
     Q_OBJECT
@@ -21,6 +25,61 @@ private slots:
         const QList<UsbDeviceInfo> second = UsbBackend::libusb()->devices();
         QCOMPARE(second.size(), first.size());
         qInfo() << "libusb-0.1 found" << first.size() << "devices";
+        // A device no walk listed cannot be opened.
+        UsbDeviceInfo nowhere;
+        nowhere.bus = "nobus";
+        nowhere.device = "999";
+        QVERIFY(!UsbBackend::libusb()->open(nowhere));
+    }
+
+    // A handle on the fake bus behaves as libusb's does: a device that answers nothing holds the
+    // caller for its time-out, a pulled device fails every transfer at once, and a control
+    // request must go the way its request type says.
+    void fakeHandleTimesOutAndLearnsOfUnplugging()
+    {
+        struct Echo : FakeUsbDevice {
+            int bulkWrite(int, const QByteArray& data) override { return data.size(); }
+            int controlRead(int, int, int, int, QByteArray* data, int length) override
+            {
+                *data = QByteArray(length, 'e');
+                return length;
+            }
+        } echo;
+        FakeUsbBus bus;
+        const QByteArray name = bus.plug(0x22CA, 0x1111, "001", &echo);
+        const QByteArray silent = bus.plug(0x1234, 0x5678);
+        std::unique_ptr<UsbHandle> handle = bus.open(bus.devices().first());
+        std::unique_ptr<UsbHandle> quiet = bus.open(bus.devices().last());
+        QVERIFY(handle && quiet);
+        QCOMPARE(bus.openHandles(), 2);
+
+        QCOMPARE(handle->bulkWrite(2, "abc", 100), 3);
+        QByteArray in = "stale";
+        QCOMPARE(handle->controlRead(0xC0, 1, 0, 0, &in, 2, 100), 2);
+        QCOMPARE(in, QByteArray("ee"));
+        QCOMPARE(handle->controlRead(0x40, 1, 0, 0, &in, 2, 100), -EINVAL);
+        QCOMPARE(handle->controlWrite(0xC0, 1, 0, 0, "x", 100), -EINVAL);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(handle->bulkRead(0x81, &in, 64, 60), -ETIMEDOUT);
+        QVERIFY(clock.elapsed() >= 55);
+        QVERIFY(in.isEmpty());
+        QCOMPARE(quiet->controlWrite(0x40, 1, 0, 0, "x", 1), -ETIMEDOUT);
+        QCOMPARE(bus.timeouts(), (QList<int>{100, 100, 60, 1})); // refused directions never start
+
+        QVERIFY(bus.unplug("001", name));
+        clock.restart();
+        QCOMPARE(handle->bulkRead(0x81, &in, 64, 5000), -ENODEV);
+        QCOMPARE(handle->releaseInterface(0), -ENODEV);
+        QVERIFY(clock.elapsed() < 1000);
+        QCOMPARE(quiet->claimInterface(0), 0);
+        bus.setOpenRefused(true);
+        QVERIFY(!bus.open(bus.devices().first()));
+        handle.reset();
+        quiet.reset();
+        QCOMPARE(bus.openHandles(), 0);
+        QCOMPARE(bus.opens(), 2);
+        Q_UNUSED(silent);
     }
 
     void fakeBusTakesOverAndGivesBack()
