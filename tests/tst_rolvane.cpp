@@ -14,6 +14,7 @@
 #include <QMainWindow>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QtEndian>
 
 #include <sys/stat.h>
@@ -548,9 +549,14 @@ void TestRolvane::burnHoldsThePageAndRefusesASecondStart()
 {
     bool pageEnabled = true;
     QString status;
+    // Events run between the steps: a timer due now fires before the first block.
+    bool timerFired = false;
+    bool firedBeforeBlock = false;
+    QTimer::singleShot(0, this, [&timerFired] { timerFired = true; });
     m_sim->setPieceHook([&](int k) {
         if (k != 1)
             return;
+        firedBeforeBlock = timerFired;
         pageEnabled = m_ui.ConfiguratorTabs->isEnabled();
         status = m_ui.statusBar->currentMessage();
         // The router or a button while events run: the burn in progress keeps the unit.
@@ -558,6 +564,7 @@ void TestRolvane::burnHoldsThePageAndRefusesASecondStart()
     });
     QCOMPARE(burn(objcopyHex(pattern(40), 0x08005800), QStringLiteral("APP")), (QList<bool>{false, true}));
     QVERIFY(!pageEnabled);
+    QVERIFY(firedBeforeBlock);
     QCOMPARE(status, QStringLiteral("Please wait.. updating."));
     QCOMPARE(m_ui.statusBar->palette().color(QPalette::WindowText), QColor(0, 220, 255));
     QCOMPARE(m_bus->opens(), 1);
