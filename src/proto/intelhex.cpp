@@ -129,12 +129,9 @@ Result parse(const QByteArray& text, const AddressModel& model)
             if (count != 2)
                 return failure(lineNumber, QStringLiteral("an address record needs 2 data bytes, not %1").arg(count));
             const quint64 value = quint64(quint8(data[0])) << 8 | quint8(data[1]);
+            // Toolchains often open with a base of 0 before the real one, so a base outside the
+            // window is no fault in itself: only data placed outside it is refused.
             upper = type == 0x04 ? value << 16 : value << 4;
-            // The 64 KiB the record opens must meet the window; a jump beyond it is refused here,
-            // before any of its data could be placed.
-            if (upper + 0x10000 <= windowStart || upper >= windowEnd)
-                return failure(lineNumber, QStringLiteral("base address 0x%1 lies outside the device's memory")
-                                               .arg(upper, 0, 16));
             break;
         }
         case 0x03:
