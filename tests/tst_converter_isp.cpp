@@ -307,6 +307,9 @@ private slots:
         QTest::newRow("wrong checksum field") << "badsum" << 10 << 0 << 3000 << 11;
         QTest::newRow("vanishes while programming") << "unplug" << 12 << 0 << 3000 << 13;
         QTest::newRow("config not taken") << "config" << 6 << 0 << 3000 << 7;
+        // Its writes never complete: the request to restart and both syncs run into their limits.
+        QTest::newRow("writes hang") << "stall" << 0 << 10000 << 13000 << 0;
+        QTest::newRow("never back from the restart") << "gone" << 0 << 0 << 3000 << 0;
     }
     void faultyUnit()
     {
@@ -324,6 +327,10 @@ private slots:
             t.sim->badChecksumAt(at);
         else if (fault == "unplug")
             t.sim->unplugAt(at);
+        else if (fault == "stall")
+            t.unit->setWriteStalls(true);
+        else if (fault == "gone")
+            t.sim->setRebootMs(100000000);
         else
             t.sim->setConfigEchoWrong(true);
 
