@@ -378,7 +378,7 @@ private slots:
         QCOMPARE(burn.calls.first().productId, quint16(0x001E));
     }
 
-    // Until the in-system programming is built, a burn says so and touches no unit.
+    // A burn without a firmware file says why and touches no unit.
     void placeholderBurn()
     {
         ConverterFixture f;

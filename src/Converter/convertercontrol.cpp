@@ -1,9 +1,16 @@
 #include "convertercontrol.h"
 
 #include "chidcmd.h"
+#include "dialogs.h"
 #include "ediddecoder.h"
+#include "mcuisp.h"
+#include "messagebox.h"
+#include "timescale.h"
+#include "ui_mainui.h"
 
 #include <QDebug>
+#include <QProgressBar>
+#include <QThread>
 
 namespace {
 
@@ -277,11 +284,67 @@ EdidUploadResult uploadEdidImage(quint16 productId, const QByteArray& command, c
 
 // ---- In-system programming -------------------------------------------------------------------
 
+namespace {
+// The run in progress (one at a time, on the GUI thread) and the text of the last one.
+Ui_MainUI* mcuBurnUi = nullptr;
+QByteArray mcuBurnFilePath;
+QString mcuBurnStatus;
+QByteArray mcuBurnImage;
+
+const QByteArray FirmwareUpgradeCommand = QByteArrayLiteral("#FW_UPGRADE");
+constexpr int RestartIntoBootLoaderMs = 1000;
+
+void setBurnProgress(int percent)
+{
+    if (mcuBurnUi && mcuBurnUi->updateBar)
+        mcuBurnUi->updateBar->setValue(percent);
+}
+
+IspHooks burnHooks()
+{
+    IspHooks hooks;
+    hooks.progress = setBurnProgress;
+    hooks.continueWithVersion = [](const QString& question) {
+        return Dialogs::question(nullptr, QStringLiteral("Warning"), question, QMessageBox::Ok | QMessageBox::Cancel)
+            == QMessageBox::Ok;
+    };
+    hooks.unknownChip = [] { Platform::messageBox(nullptr, QStringLiteral("Invalid chip ID"), QStringLiteral("Error")); };
+    return hooks;
+}
+
+// Asks the running unit to restart into its boot loader. A unit already in its boot loader
+// takes no command, so the outcome is not looked at.
+void requestBootLoader(quint16 vendorId, quint16 productId)
+{
+    CHidCmd& hid = converterHid();
+    hid.OpenDevice(true, vendorId, productId);
+    hid.buildReport(FirmwareUpgradeCommand.constData(), FirmwareUpgradeCommand.size());
+    hid.writeReport(ConverterTimeoutMs);
+    hid.CloseDevice();
+}
+} // namespace
+
 QString startMcuBurn(Ui_MainUI* ui, const QByteArray& path, quint16 vendorId, quint16 productId)
 {
-    Q_UNUSED(ui)
     qDebug() << "startMcuBurn" << path << Qt::hex << vendorId << productId;
-    return QStringLiteral("Firmware update of this unit is not available yet.");
+    mcuBurnUi = ui;
+    mcuBurnFilePath = path;
+    mcuBurnImage.clear();
+    if (ui && ui->updateBar) {
+        ui->updateBar->setRange(0, 100);
+        ui->updateBar->setValue(5);
+    }
+    // The unit and the file are checked before the unit is asked to leave its application: a
+    // refused file leaves a working unit as it was.
+    if (confirmFirmwareFile(mcuBurnFilePath, vendorId, productId, &mcuBurnStatus, &mcuBurnImage)) {
+        requestBootLoader(vendorId, productId);
+        // The unit restarts and comes back as its boot loader; nothing else may run meanwhile.
+        QThread::msleep(ulong(TimeScale::ms(RestartIntoBootLoaderMs)));
+        mcuBurnStatus = ThreadMCUBurn(mcuBurnImage, vendorId, productId, burnHooks());
+    }
+    mcuBurnImage.clear();
+    mcuBurnUi = nullptr;
+    return mcuBurnStatus;
 }
 
 namespace {

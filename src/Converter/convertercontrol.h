@@ -2,9 +2,10 @@
 #define CONVERTERCONTROL_H
 
 // The command reports of the HID converters (Orrelin, Palomir) and of the HID scaler (Perrick),
-// and the entry of their microcontroller's in-system programming. Widget-free: each exchange
-// opens the unit, runs its reports and closes it again, blocking the caller (every transfer waits
-// at most ConverterTimeoutMs, scaled by TimeScale) and running no events.
+// and the entry of their microcontroller's in-system programming. The exchanges are widget-free:
+// each opens the unit, runs its reports and closes it again, blocking the caller (every transfer
+// waits at most ConverterTimeoutMs, scaled by TimeScale) and running no events. The programming
+// itself lives in mcuisp.h; startMcuBurn is its glue to the form and the dialogs.
 //
 // A report carries a payload of at most 62 bytes behind its sequence number and length (CHidCmd).
 // A unit answers a request with a status byte, 0xAA when it accepts it, or with the data asked
@@ -108,7 +109,10 @@ enum class EdidUploadResult { Complete, DeviceMissing, Refused };
 EdidUploadResult uploadEdidImage(quint16 productId, const QByteArray& command, const QByteArray& image);
 
 // The in-system programming of a converter's or the HID scaler's microcontroller from the
-// firmware file at `path` (native, 8-bit); returns the text to show.
+// firmware file at `path` (native, 8-bit); returns the text to show. The unit and the file are
+// checked first; only then is the unit sent "#FW_UPGRADE", given a second to restart into its
+// boot loader and programmed, with the progress on the form's updateBar. Blocks the caller for
+// the whole run without running events.
 QString startMcuBurn(Ui_MainUI* ui, const QByteArray& path, quint16 vendorId, quint16 productId);
 
 // What the converter page calls to burn: startMcuBurn, unless a test put its own in place.

@@ -1,4 +1,5 @@
 #include "convertersim.h"
+#include "timescale.h"
 
 namespace {
 constexpr quint8 Ack = 0xAA;
@@ -144,4 +145,174 @@ void ConverterSim::handle(FakeHidUnit& unit, const QByteArray& report)
     } else {
         status(unit, sequence, false);
     }
+}
+
+// ---- In-system programming -------------------------------------------------------------------
+
+namespace {
+constexpr int IspPacket = 64;
+constexpr int FlashBytes = 128 * 1024;
+
+quint32 le32(const QByteArray& bytes, int at)
+{
+    quint32 value = 0;
+    for (int i = 3; i >= 0; --i)
+        value = (value << 8) | quint8(bytes.at(at + i));
+    return value;
+}
+
+void putLe(QByteArray& bytes, int at, quint32 value, int size)
+{
+    for (int i = 0; i < size; ++i)
+        bytes[at + i] = char((value >> (8 * i)) & 0xFF);
+}
+
+quint16 sum16(const QByteArray& bytes)
+{
+    quint32 sum = 0;
+    for (char c : bytes)
+        sum += quint8(c);
+    return quint16(sum);
+}
+} // namespace
+
+ConverterIspSim::ConverterIspSim(FakeHidUnit& unit)
+    : m_flash(FlashBytes, char(0xFF))
+{
+    unit.setResponder([this](FakeHidUnit& u, const QByteArray& report) { handle(u, report); });
+}
+
+void ConverterIspSim::setConfig(quint32 word0, quint32 word1)
+{
+    m_config[0] = word0;
+    m_config[1] = word1;
+}
+
+QList<quint32> ConverterIspSim::commands() const
+{
+    QList<quint32> list;
+    for (const Packet& p : m_packets)
+        list.append(p.command);
+    return list;
+}
+
+void ConverterIspSim::handle(FakeHidUnit& unit, const QByteArray& report)
+{
+    if (m_bootLoader) {
+        bootLoader(unit, report);
+        return;
+    }
+    if (report.size() < 3)
+        return;
+    const int length = qMin(quint8(report.at(2)), quint8(report.size() - 3));
+    if (report.mid(3, length) != "#FW_UPGRADE")
+        return;
+    ++m_upgradeRequests;
+    m_bootLoader = true;
+    m_synced = false;
+    unit.unplugFor(TimeScale::ms(m_rebootMs));
+}
+
+void ConverterIspSim::bootLoader(FakeHidUnit& unit, const QByteArray& report)
+{
+    if (report.size() < 1 + IspPacket)
+        return;
+    const QByteArray request = report.mid(1, IspPacket);
+    Packet packet;
+    packet.command = le32(request, 0);
+    packet.number = le32(request, 4);
+    packet.data = request.mid(8);
+    const int index = m_packets.size();
+    m_packets.append(packet);
+
+    if (index == m_unplugAt) {
+        unit.unplug();
+        return;
+    }
+    if (packet.command == 0xA4) {
+        if (le32(request, 8) != packet.number) {
+            ++m_numberingErrors;
+            return;
+        }
+        m_synced = true;
+    } else if (!m_synced) {
+        return; // nothing to place it after
+    } else if (packet.number != m_expected) {
+        ++m_numberingErrors;
+        return;
+    }
+    m_expected = packet.number + 2;
+
+    QByteArray result(IspPacket - 8, '\0');
+    const QByteArray& d = packet.data;
+    switch (packet.command) {
+    case 0xA6:
+        result[0] = char(m_version);
+        break;
+    case 0xB1:
+        putLe(result, 0, m_chipId, 4);
+        break;
+    case 0xA2:
+        putLe(result, 0, m_config[0], 4);
+        putLe(result, 4, m_config[1], 4);
+        break;
+    case 0xA1:
+        m_config[0] = le32(d, 0);
+        m_config[1] = le32(d, 4);
+        putLe(result, 0, m_config[0] ^ (m_configEchoWrong ? 1u : 0u), 4);
+        putLe(result, 4, m_config[1], 4);
+        break;
+    case 0xAA:
+        m_apromSize = le32(d, 0);
+        break;
+    case 0xA0:
+    case 0x00: {
+        QByteArray image;
+        if (packet.command == 0xA0) {
+            m_flash.fill(char(0xFF));
+            m_announced = qMin<quint32>(le32(d, 4), FlashBytes);
+            m_written = 0;
+            m_takenSum = 0;
+            image = d.mid(8, 42);
+        } else {
+            image = d.left(50);
+        }
+        image.truncate(int(qMin<quint32>(quint32(image.size()), m_announced - m_written)));
+        m_flash.replace(int(m_written), image.size(), image);
+        m_written += quint32(image.size());
+        m_takenSum = quint16(m_takenSum + sum16(image));
+        if (m_version >= 0x23)
+            putLe(result, 0, quint16(m_takenSum + m_sumDelta), 2);
+        break;
+    }
+    case 0xC8: {
+        const quint32 start = qMin<quint32>(le32(d, 0), FlashBytes);
+        const quint32 length = qMin<quint32>(le32(d, 4), FlashBytes - start);
+        putLe(result, 0, quint16(sum16(m_flash.mid(int(start), int(length))) + m_sumDelta), 2);
+        break;
+    }
+    case 0xC9:
+        m_storedLength = le32(d, 0);
+        m_storedSum = le32(d, 4);
+        break;
+    case 0xAB:
+        ++m_starts;
+        m_bootLoader = false;
+        return;
+    default:
+        break;
+    }
+
+    if (m_silentFrom >= 0 && index >= m_silentFrom)
+        return;
+    auto reply = [&](quint32 number) {
+        QByteArray r(1 + IspPacket, '\0');
+        putLe(r, 1, quint16(sum16(request) + (index == m_badSumAt ? 1 : 0)), 2);
+        putLe(r, 5, number, 4);
+        r.replace(9, result.size(), result);
+        return index == m_shortAt ? r.left(r.size() - 3) : r;
+    };
+    if (m_stray)
+        unit.sendReport(reply(packet.number));
+    unit.sendReport(reply(packet.number + 1));
 }

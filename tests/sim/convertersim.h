@@ -77,4 +77,103 @@ private:
     QByteArray m_incoming;
 };
 
+// A converter's microcontroller for its in-system programming, behind a FakeHidUnit (the same ids
+// in its application and in its boot loader).
+//
+// Running its application, it takes the command report "#FW_UPGRADE" (layout of ConverterSim)
+// by restarting: it leaves the bus for rebootMs device ms (scaled by TimeScale, default 300) and
+// comes back as its boot loader. Other command reports are ignored.
+//
+// The boot loader takes 64-byte packets behind report id 0 (little-endian: command, packet
+// number, parameters) and answers each with a 65-byte report: the 16-bit sum of the 64 request
+// bytes, two unused bytes, the request's number + 1 and the result data. Packet numbers: a
+// synchronise packet (0xA4 whose parameter is its own number n) sets the next expected number to
+// n + 2; any other packet must carry the expected number, else it is counted in
+// numberingErrors() and left unanswered. Commands: 0xA6 version, 0xB1 chip id, 0xA2 config
+// words, 0xA1 takes and echoes two config words, 0xAA the flash size, 0xA0 start address, total
+// length and 42 image bytes, 0 the next 50 (version 0x23 and later: each reply carries the
+// 16-bit sum of the image bytes taken so far), 0xC8 start and length: the sum of those flash
+// bytes, 0xC9 length and checksum: stored, 0xAB starts the application (no answer).
+class ConverterIspSim
+{
+public:
+    struct Packet {
+        quint32 command = 0;
+        quint32 number = 0;
+        QByteArray data; // the 56 bytes from offset 8
+    };
+
+    // Attaches to `unit` (its responder) for the unit's lifetime; the sim must outlive its use.
+    explicit ConverterIspSim(FakeHidUnit& unit);
+
+    void setInBootLoader(bool inBootLoader) { m_bootLoader = inBootLoader; }
+    bool inBootLoader() const { return m_bootLoader; }
+    void setRebootMs(int ms) { m_rebootMs = ms; }
+    void setVersion(quint8 version) { m_version = version; }
+    void setChipId(quint32 id) { m_chipId = id; }
+    void setConfig(quint32 word0, quint32 word1);
+
+    // Faults, each counted over the packets the boot loader takes (from 0): no answer from
+    // packet `n` on; the reply to packet `n` sent 3 bytes short or with a wrong checksum field;
+    // every reply preceded by one carrying the number the request carried (not + 1); the sums
+    // it reports (programming replies and 0xC8) off by `delta`; config words echoed wrong.
+    void silentFrom(int n) { m_silentFrom = n; }
+    void shortReplyAt(int n) { m_shortAt = n; }
+    void badChecksumAt(int n) { m_badSumAt = n; }
+    void setStrayReplies(bool stray) { m_stray = stray; }
+    void setReportedSumDelta(int delta) { m_sumDelta = delta; }
+    void setConfigEchoWrong(bool wrong) { m_configEchoWrong = wrong; }
+    // The unit leaves the bus for good when it takes packet `n`.
+    void unplugAt(int n) { m_unplugAt = n; }
+
+    // What it holds: the application flash up to the announced length, the stored checksum and
+    // length (0xC9), whether the application was started, the config words, the flash size an
+    // old boot loader was told.
+    QByteArray programmed() const { return m_flash.left(int(m_announced)); }
+    quint32 announcedLength() const { return m_announced; }
+    quint32 storedChecksum() const { return m_storedSum; }
+    quint32 storedLength() const { return m_storedLength; }
+    int applicationStarts() const { return m_starts; }
+    quint32 config0() const { return m_config[0]; }
+    quint32 config1() const { return m_config[1]; }
+    quint32 apromSize() const { return m_apromSize; }
+    int upgradeRequests() const { return m_upgradeRequests; }
+
+    QList<Packet> packets() const { return m_packets; }
+    QList<quint32> commands() const;
+    int numberingErrors() const { return m_numberingErrors; }
+
+private:
+    void handle(FakeHidUnit& unit, const QByteArray& report);
+    void bootLoader(FakeHidUnit& unit, const QByteArray& report);
+
+    bool m_bootLoader = false;
+    int m_rebootMs = 300;
+    quint8 m_version = 0x23;
+    quint32 m_chipId = 0x10009; // NUC100RE3AN
+    quint32 m_config[2] = {0xFFFFFF7F, 0x0001F000};
+    QByteArray m_flash;
+    quint32 m_announced = 0;
+    quint32 m_written = 0;
+    quint16 m_takenSum = 0;
+    quint32 m_storedSum = 0;
+    quint32 m_storedLength = 0;
+    quint32 m_apromSize = 0;
+    int m_starts = 0;
+    int m_upgradeRequests = 0;
+
+    QList<Packet> m_packets;
+    bool m_synced = false;
+    quint32 m_expected = 0;
+    int m_numberingErrors = 0;
+
+    int m_silentFrom = -1;
+    int m_shortAt = -1;
+    int m_badSumAt = -1;
+    int m_unplugAt = -1;
+    bool m_stray = false;
+    int m_sumDelta = 0;
+    bool m_configEchoWrong = false;
+};
+
 #endif // CONVERTERSIM_H

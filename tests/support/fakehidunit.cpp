@@ -22,6 +22,13 @@ void FakeHidUnit::sendReport(const QByteArray& report, int delayMs)
     m_inbox.insert(later, Pending{report, due});
 }
 
+void FakeHidUnit::unplugFor(int ms)
+{
+    ++m_generation;
+    m_inbox.clear();
+    m_absentUntil = m_clock.elapsed() + qMax(0, ms);
+}
+
 QByteArray FakeHidUnit::report(quint8 sequenceByte, const QByteArray& payload, int lengthByte, int size)
 {
     QByteArray r(qMax(size, 3 + payload.size()), '\0');
@@ -41,6 +48,7 @@ class FakeHidHandle : public HidHandle
 public:
     explicit FakeHidHandle(std::shared_ptr<FakeHidUnit> unit)
         : m_unit(std::move(unit))
+        , m_generation(m_unit->m_generation)
     {
         ++m_unit->m_openCount;
         ++m_unit->m_openHandles;
@@ -48,13 +56,13 @@ public:
 
     ~FakeHidHandle() override
     {
-        if (--m_unit->m_openHandles == 0)
+        if (--m_unit->m_openHandles == 0 && alive())
             m_unit->m_inbox.clear();
     }
 
     int write(const quint8* report, int length, int timeoutMs) override
     {
-        if (!m_unit->m_present)
+        if (!alive())
             return Failed;
         if (m_unit->m_writeStalls) {
             QThread::msleep(ulong(qMax(0, timeoutMs)));
@@ -69,7 +77,7 @@ public:
 
     int sendFeatureReport(const quint8* report, int length) override
     {
-        if (!m_unit->m_present || m_unit->m_featureRefused)
+        if (!alive() || m_unit->m_featureRefused)
             return Failed;
         const QByteArray sent(reinterpret_cast<const char*>(report), length);
         m_unit->m_features.append(sent);
@@ -85,7 +93,7 @@ public:
         QElapsedTimer waited;
         waited.start();
         for (;;) {
-            if (!m_unit->m_present)
+            if (!alive())
                 return Failed;
             QList<FakeHidUnit::Pending>& inbox = m_unit->m_inbox;
             if (!inbox.isEmpty() && inbox.first().due <= m_unit->m_clock.elapsed()) {
@@ -101,7 +109,10 @@ public:
     }
 
 private:
+    bool alive() const { return m_unit->isPresent() && m_unit->m_generation == m_generation; }
+
     std::shared_ptr<FakeHidUnit> m_unit;
+    int m_generation;
 };
 
 FakeHidUnit& FakeHidBus::addUnit(quint16 vendorId, quint16 productId)

@@ -36,7 +36,10 @@ public:
     void setWriteStalls(bool stalls) { m_writeStalls = stalls; }
     // Unplugs the unit: it is no longer listed and every transfer on its open handles fails.
     void unplug() { m_present = false; }
-    bool isPresent() const { return m_present; }
+    // A unit that restarts: it leaves the bus now (its open handles fail for good, its queued
+    // reports are lost) and is listed again `ms` ms later.
+    void unplugFor(int ms);
+    bool isPresent() const { return m_present && m_clock.elapsed() >= m_absentUntil; }
 
     // The report lengths its capabilities state (report id byte included).
     void setReportLengths(int output, int feature)
@@ -84,6 +87,8 @@ private:
     int m_handleLimit = -1;
     bool m_writeStalls = false;
     bool m_present = true;
+    qint64 m_absentUntil = 0;
+    int m_generation = 0; // restarts so far; a handle works only in the one it was opened in
     int m_openCount = 0;
     int m_openHandles = 0;
 };
