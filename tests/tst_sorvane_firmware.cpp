@@ -459,7 +459,7 @@ private slots:
         s.request = false;
         f.sim.setFirmwareScripts({s});
         QVERIFY(f.port.isOpen());
-        f.sim.push("\r\nC");
+        f.sim.push("\r\nC\r\n");
         QTest::qWait(TimeScale::ms(500));
         f.update(image(2000));
         QVERIFY(shown(f.dialogs, "Status", kConnect));

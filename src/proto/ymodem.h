@@ -6,8 +6,9 @@
 // (as lrzsz's `sb` and `rb` do: CRC-16/XMODEM sent high byte first, block numbers modulo 256,
 // 1024- and 128-byte blocks, a block 0 of name, NUL, size, NUL) and, as options of the same
 // engine, the variants of the units: the scalers' "W"-then-"C" start with fixed pauses, the test
-// devices' final EOT in place of the closing block, and the serial units' firmware upload with
-// check bytes sent as zeros and no resends.
+// devices' final EOT in place of the closing block, the serial units' firmware upload with
+// check bytes sent as zeros and no resends, and the test devices' and HDBaseT units' firmware
+// upload, whose "C" counts only outside the text the unit prints.
 //
 // Three layers, none of them touching widgets or the event loop:
 //   Ymodem::...      frames and block 0 as pure functions;
