@@ -352,6 +352,9 @@ private slots:
         s.silentAt = 2;
         QTest::newRow("the unit falls silent mid-file") << s << "Fail. Problem sending data." << 0;
         s = FirmwareScript();
+        s.vanishAt = 3;
+        QTest::newRow("the unit is unplugged mid-file") << s << "Fail. Problem sending data." << 0;
+        s = FirmwareScript();
         s.cancelAt = 2;
         QTest::newRow("the unit cancels mid-file") << s << "Fail. Problem sending data." << 0;
         s = FirmwareScript();
@@ -422,6 +425,7 @@ private slots:
         QTest::newRow("empty") << "empty" << "The firmware file is empty.";
         QTest::newRow("FIFO") << "fifo" << QString();
         QTest::newRow("folder") << "folder" << QString();
+        QTest::newRow("larger than any firmware") << "huge" << QString();
     }
     void badFilesNeverReachTheUnit()
     {
@@ -437,6 +441,8 @@ private slots:
             QVERIFY(QDir().mkpath(file));
         else if (kind == "none")
             file.clear();
+        else if (kind == "huge")
+            QVERIFY(QFile(file).open(QIODevice::WriteOnly) && QFile::resize(file, 64 * 1024 * 1024 + 1));
         QElapsedTimer timer;
         timer.start();
         QCOMPARE(f.updateFrom(file), (QList<bool>{true, false}));

@@ -436,6 +436,10 @@ bool SorvaneSim::firmwareFault(int key)
 {
     if (key == m_fw.silentAt)
         m_fwGone = true;
+    if (key == m_fw.vanishAt) {
+        m_fwGone = true;
+        schedule(0, [this] { disconnectAll(); });
+    }
     if (m_fwGone)
         return true;
     if (key == m_fw.cancelAt) {
