@@ -35,6 +35,8 @@ SorvaneSim::SorvaneSim(int type)
         setLineMode(true);
         ++m_transfers;
     };
+    if (type == 7)
+        m_monitor = std::make_unique<HDBaseTStream>(*this);
     SimYmodemReceiver::Script script;
     script.requestAfterEot = false;
     script.completionText = QByteArrayLiteral("\r\nDownload successfully\r\n>");
@@ -100,6 +102,13 @@ QList<SorvaneSim::FirmwareFile> SorvaneSim::firmwareFiles() const
     QList<FirmwareFile> files;
     runOnSimThread([&] { files = m_fwFiles; });
     return files;
+}
+
+bool SorvaneSim::monitoring() const
+{
+    bool running = false;
+    runOnSimThread([&] { running = m_monitor && m_monitor->isRunning(); });
+    return running;
 }
 
 int SorvaneSim::firmwareCancels() const
@@ -207,6 +216,17 @@ bool SorvaneSim::handleLine(const QByteArray& line)
         answer("Velmo EDID Sorvane\r\nRelease version: " + m_version.toLatin1() + "\r\nBuild date 2024");
     } else if (command == "#v2kver" && m_type == 7) {
         answer("3.4 build 7");
+    } else if (command == "#rdstatus" && m_type == 7 && arg == 1) {
+        const bool receiver = m_description.contains(QLatin1String("-R"));
+        m_monitor->start(
+            [receiver](int) {
+                HDBaseTCycle cycle;
+                cycle.receiver = receiver;
+                return cycle;
+            },
+            1000, HDBaseTStream::Chunking::LinePerWrite);
+    } else if (command == "a" && m_type == 7) {
+        m_monitor->stop();
     } else if (command == "#ddcmode" && m_type != 1) {
         if (hasArg)
             return set("ddc", 1, 3), true;

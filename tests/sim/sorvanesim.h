@@ -1,12 +1,15 @@
 #ifndef SORVANESIM_H
 #define SORVANESIM_H
 
+#include "hdbasetstream.h"
 #include "simdevice.h"
 #include "ymodemunitsim.h"
 
 #include <QByteArray>
 #include <QMap>
 #include <QString>
+
+#include <memory>
 
 // An EDID test or booster unit on a pty: the DisplayPort unit (type 1), the HDMI booster
 // (type 2), the HDMI test unit (type 3) or an HDBaseT pair unit (type 7).
@@ -15,6 +18,9 @@
 // "\r\n" and ">". Unknown commands get "Invalid command". It keeps a local EDID, a downstream
 // EDID (empty: "Sink not detected"), banks 1 to 6 (7 on type 1) and default EDIDs.
 //   "#show_ver_data"  banner with "Release version: <version>"; "#v2kver l" (type 7) "<unit> build"
+//   "#rdstatus 1" "a" (type 7) start and stop the link-monitor stream (HDBaseTStream, a cycle a
+//                     second; a receiver when the description holds "-R"); "#fw_upgrade" does not
+//                     stop it
 //   "#ddcmode"        "DDC mode: local hdcp enable" / "local hdcp disable" / "pass through"
 //   "#eqstat"         "EQ level n,", "CDR on|off", "DE level n,"; "#maskout" "Video output masked|activated"
 //   "#eq n" "#de n" "#cdr n" "#maskout n" "#ddcmode n"  set, "OK"; out of range: "Invalid value"
@@ -97,6 +103,7 @@ public:
     void setFirmwareScripts(const QList<FirmwareScript>& scripts);
     QList<FirmwareFile> firmwareFiles() const; // one per "#fw_upgrade", in order
     int firmwareCancels() const;               // CAN CAN heard from the program
+    bool monitoring() const;                   // type 7: the link-monitor stream runs
     // Unplugging and plugging in: the unit's pty vanishes and comes back under the port name
     // given to setStablePortName (set before start()).
     void setStablePortName(const QString& path);
@@ -143,6 +150,7 @@ private:
     SimYmodemReceiver m_receiver;
     std::atomic<int> m_transfers{0};
     QString m_description;
+    std::unique_ptr<HDBaseTStream> m_monitor; // type 7
     QString m_stableName;
     QList<FirmwareScript> m_fwScripts{FirmwareScript()};
     FirmwareScript m_fw;               // the running transfer's
