@@ -493,8 +493,15 @@ private slots:
     // The HDBaseT unit through the real hub: the first file, the 60-second countdown, the reboot
     // dialog, the unit unplugged and plugged in under the same port name, the second and third
     // files from the unpacked package, and the page refresh once it is all done.
+    void hdbaseTUnitUpdatesThroughTheHub_data()
+    {
+        QTest::addColumn<bool>("unplugDuringCountdown");
+        QTest::newRow("unplugged in the reboot dialog") << false;
+        QTest::newRow("unplugged while it counts down") << true;
+    }
     void hdbaseTUnitUpdatesThroughTheHub()
     {
+        QFETCH(bool, unplugDuringCountdown);
         QTemporaryDir links;
         const QString stable = links.filePath(QStringLiteral("ttyHDBT0"));
         SorvaneSim sim(7);
@@ -520,18 +527,22 @@ private slots:
         QCOMPARE(hub.ui()->statusBar->currentMessage(), QStringLiteral("[1/3] Programming the device..."));
         QCOMPARE(eventsOf(events), QList<bool>{true});
 
-        // Inside the reboot dialog: the user power-cycles the unit. It comes back once the HDBaseT
-        // page's poll has seen it go.
+        // The user power-cycles the unit, early or once asked by the reboot dialog. It comes back
+        // once the HDBaseT page's poll has seen it go and the dialog is open.
         RebootDialog* dialog = hub.page()->rebootDialogWidget();
         QSignalSpy countChanges(hub.page()->hdbaseT(), SIGNAL(refreshImmediately()));
+        if (unplugDuringCountdown)
+            sim.unplug();
         int step = 0;
         qint64 countdownEnd = 0;
         QElapsedTimer away;
         drive(hub.window.get(), [&] {
             if (step == 0 && dialog->isVisible()) {
                 countdownEnd = clock.elapsed();
-                countChanges.clear();
-                sim.unplug();
+                if (!unplugDuringCountdown) {
+                    countChanges.clear();
+                    sim.unplug();
+                }
                 step = 1;
             } else if (step == 1 && countChanges.size() > 0 && !away.isValid()) {
                 away.start();
