@@ -456,6 +456,34 @@ private slots:
         QVERIFY(f.ui.ConfiguratorTabs->isEnabled());
     }
 
+    // The page's own file field takes only a file that can be sent; its button starts the update
+    // with the update page's file, and stays off after it until a file is chosen again.
+    void pageButtonsBrowseAndStart()
+    {
+        Fixture f;
+        f.ui.sorvaneFirmwareUpdate->setEnabled(false);
+        f.dialogs.answerPath(f.path(QStringLiteral("missing.bin")));
+        f.ui.sorvaneFirmwareBrowse->click();
+        QCOMPARE(f.dialogs.shown().value(1).title, QStringLiteral("I/O Error"));
+        QVERIFY(!f.ui.sorvaneFirmwareUpdate->isEnabled());
+        QCOMPARE(f.ui.sorvaneFirmwareFile->text(), QString());
+
+        const QString page = f.path(QStringLiteral("page.bin"));
+        writeFile(page, image(100));
+        f.dialogs.answerPath(page);
+        f.ui.sorvaneFirmwareBrowse->click();
+        QCOMPARE(f.ui.sorvaneFirmwareFile->text(), page);
+        QVERIFY(f.ui.sorvaneFirmwareUpdate->isEnabled());
+
+        const QString chosen = f.path(QStringLiteral("update_page.bin"));
+        writeFile(chosen, image(1200, 9));
+        f.ui.updateFilename->setText(chosen);
+        f.ui.sorvaneFirmwareUpdate->click();
+        QCOMPARE(f.sim.firmwareFiles().value(0).name, QStringLiteral("update_page.bin"));
+        QVERIFY(f.sim.firmwareFiles().value(0).data == image(1200, 9));
+        QVERIFY(!f.ui.sorvaneFirmwareUpdate->isEnabled());
+    }
+
     // "C"s the unit sent before the command (or that an earlier exchange left unread) do not
     // start a transfer the unit is not ready for.
     void staleRequestsAreDropped()
