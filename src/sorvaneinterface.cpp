@@ -1,5 +1,4 @@
-// EDID test and booster units: construction, and the operations that belong to the serial
-// firmware update (kept harmless here until that update is written, in a file of its own).
+// EDID test and booster units: construction and the wiring of the page's widgets.
 #include "sorvaneinterface.h"
 
 #include "hdbaset.h"
@@ -31,7 +30,9 @@ SorvaneInterface::SorvaneInterface(Ui_MainUI* ui, const QList<EdidEntry>* monito
     connect(ui->cdrCheckbox, SIGNAL(clicked()), this, SLOT(cdrModeChanged()));
     connect(ui->selectEDIDFromDevice, SIGNAL(currentIndexChanged(int)), this, SLOT(edidSelected(int)));
     connect(ui->downloadButtonMonitor, SIGNAL(clicked()), this, SLOT(downloadEdidMonitor()));
-    // The firmware buttons and the reboot dialog's outcome are wired by the firmware update.
+    connect(ui->sorvaneFirmwareBrowse, SIGNAL(clicked()), this, SLOT(sorvaneFirmwareBrowse()));
+    connect(ui->sorvaneFirmwareUpdate, SIGNAL(clicked()), this, SLOT(sorvaneFirmwareUpdate()));
+    connect(rebootDialog, SIGNAL(rebootCompleted(bool)), this, SLOT(postReboot(bool)));
 
     ui->previewDownloadFrame->setEnabled(true);
 }
@@ -64,7 +65,3 @@ HDBaseT* SorvaneInterface::hdbaseT() const
     return hdbaset;
 }
 
-// The serial firmware update, the reboot wait and the reconnection after it are a later step.
-void SorvaneInterface::onSuddenReconnect() {}
-
-void SorvaneInterface::sorvaneFirmwareUpdate() {}

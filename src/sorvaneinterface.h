@@ -49,7 +49,8 @@ int sorvaneTypeForDescription(const QString& description);
 // Files: sorvane_link.cpp (link, poll, states, byte readers, monitor start/stop),
 // sorvane_page.cpp (selection and refresh), sorvane_booster.cpp (booster commands),
 // sorvane_transfer.cpp (YMODEM download and upload), sorvane_edid.cpp (the EDID box),
-// sorvane_routing.cpp (edidRouteFor). The serial firmware update belongs in its own file.
+// sorvane_routing.cpp (edidRouteFor), sorvane_firmware.cpp (the serial firmware update, the
+// reboot wait and the HDBaseT units' second and third files).
 class SorvaneInterface : public QWidget
 {
     Q_OBJECT
@@ -96,7 +97,6 @@ public:
     virtual void monitoringClose();
     virtual void onSuddenReconnect();
     virtual void closePort();
-    virtual void sorvaneFirmwareUpdate();
 
     static QString deviceTypeName(int type);
     // The EDID bytes of the unit's text dump in `dump` (the lines of a preview command); empty
@@ -142,6 +142,16 @@ public slots:
     void clearStatus();
     void downloadEdidMonitor();
     void setupPlot();
+
+    // Firmware (sorvane_firmware.cpp). The update takes its file from the update page's field
+    // and returns once the file is sent (an HDBaseT unit's countdown still running).
+    virtual void sorvaneFirmwareUpdate();
+    void sorvaneFirmwareBrowse();
+    void countDownCallback();
+    void postReboot(bool success);
+    void firmwareUpdateHDBTContinue();
+    void rebootTest();
+    void updateComplete();
 
 protected:
     // Takes ownership of hdbaseT; builds the reboot dialog but wires nothing.
@@ -189,6 +199,19 @@ private:
     void downloadFailed(const QString& why, bool tellUser);
     void uploadFailed(const QString& why, bool tellUser);
 
+    // Firmware (sorvane_firmware.cpp).
+    struct FirmwareProgress;
+    // Sends one firmware file after "#fw_upgrade"; the text to report on failure, empty on success.
+    QString sendFirmwareFile(const QString& path, const QByteArray& bytes, int requestWaitMs,
+                             FirmwareProgress& progress, const QString& uploadingText);
+    // The file's bytes, or an empty array after telling the user why it cannot be sent.
+    QByteArray readFirmwareFile(const QString& path, bool* ok);
+    // Reports a failed transfer: the message box, the port closed, the pages enabled.
+    void firmwareTransferFailed(const QString& text);
+    void endFirstUpload(bool idle);
+    bool performHDBTContinue(QString file, int stage);
+    void continuationReport(const QString& text);
+
     // EDID box (sorvane_edid.cpp).
     bool chooseDownloadPath();
     void saveEDIDData(const QString& path, const QByteArray& data);
@@ -233,6 +256,8 @@ private:
     QString firmwarePath;
     int countdownTicks = 0;
     bool expectReboot = false;
+    // The link state 6 is kept by an update that waits for the unit's return, not by a command.
+    bool firmwareHoldsLink = false;
 };
 
 #endif // SORVANEINTERFACE_H

@@ -298,6 +298,23 @@ void YmodemBufferChannel::pause(int ms)
     delay(ms);
 }
 
+YmodemSendOptions YmodemSendOptions::unitFirmware(const QByteArray& command, int requestWaitMs)
+{
+    YmodemSendOptions o;
+    o.startCommand = command;
+    o.crcRequestWaitMs = requestWaitMs;
+    o.dataRequestWaitMs = 10000;
+    o.requestOutsideText = true;
+    o.headerPauseMs = 3000;
+    o.headerAckWaitMs = 6000;
+    o.ackWaitMs = 10000;
+    o.maxResends = 10;
+    o.resendAfterSilence = false;
+    o.closingRequestGraceMs = 2000;
+    o.closingAckOptional = true;
+    return o;
+}
+
 YmodemSendOptions YmodemSendOptions::testDeviceEdid(const QByteArray& command)
 {
     YmodemSendOptions o = unitEdidStart(command);
@@ -344,6 +361,46 @@ bool YmodemSender::awaitByte(char byte, int waitMs, Answer* why)
         if (why)
             *why = answer;
         return false;
+    }
+}
+
+namespace {
+// A byte of a line of text as a unit prints it.
+bool isText(int b)
+{
+    return b >= 0x20 && b < 0x7F;
+}
+} // namespace
+
+bool YmodemSender::awaitRequest(int waitMs, Answer* why)
+{
+    if (!m_options.requestOutsideText)
+        return awaitByte(CRC_REQUEST, waitMs, why);
+    const QDeadlineTimer deadline(TimeScale::ms(waitMs));
+    // How long the byte after a "C" may take to show that the "C" began a word: the rest of a
+    // line comes in the same burst.
+    const int lookMs = qMax(5, TimeScale::ms(100));
+    bool inText = false;
+    int previous = -1;
+    for (;;) {
+        const int b = takeByte(deadline);
+        if (b == quint8(CRC_REQUEST) && !inText) {
+            int next = takeByte(QDeadlineTimer(lookMs));
+            while (next == quint8(CRC_REQUEST))
+                next = takeByte(QDeadlineTimer(lookMs));
+            if (!isText(next))
+                return true;
+            inText = true;
+            previous = next;
+            continue;
+        }
+        if (b < 0 || (b == quint8(CAN) && previous == quint8(CAN))) {
+            if (why)
+                *why = b == YmodemChannel::Closed ? Answer::Closed : b < 0 ? Answer::Silence : Answer::Cancel;
+            return false;
+        }
+        inText = isText(b);
+        previous = b;
     }
 }
 
@@ -415,10 +472,15 @@ QString failure(const char* what, bool cancelled, bool closed)
 
 bool YmodemSender::deliver(const QByteArray& frame, Stage stage, YmodemResult& result)
 {
+    return deliver(frame, stage, result, m_options.ackWaitMs);
+}
+
+bool YmodemSender::deliver(const QByteArray& frame, Stage stage, YmodemResult& result, int waitMs)
+{
     for (int attempt = 0;; ++attempt) {
         if (!m_channel.write(frame))
             qDebug() << "YMODEM: a frame was not written whole";
-        const Answer answer = awaitAnswer(m_options.ackWaitMs);
+        const Answer answer = awaitAnswer(waitMs);
         switch (answer) {
         case Answer::Ack: return true;
         case Answer::Cancel:
@@ -428,7 +490,7 @@ bool YmodemSender::deliver(const QByteArray& frame, Stage stage, YmodemResult& r
         case Answer::Closed: fail(result, stage, QStringLiteral("the link closed"), false); return false;
         case Answer::Nak:
         case Answer::Silence:
-            if (attempt >= m_options.maxResends) {
+            if (attempt >= m_options.maxResends || (answer == Answer::Silence && !m_options.resendAfterSilence)) {
                 fail(result, stage,
                      answer == Answer::Nak ? QStringLiteral("refused %1 times").arg(attempt + 1)
                                            : QStringLiteral("no answer after %1 tries").arg(attempt + 1),
@@ -485,15 +547,17 @@ YmodemResult YmodemSender::send(const QString& fileName, QIODevice& source, qint
             return fail(result, Stage::Ready, QStringLiteral("no ready answer"), false);
     }
 
-    if (!awaitByte(CRC_REQUEST, o.crcRequestWaitMs, &answer))
+    if (!awaitRequest(o.crcRequestWaitMs, &answer))
         return cancelled(fail(result, Stage::CrcRequest, failure("first C", answer == Answer::Cancel, answer == Answer::Closed),
                               answer == Answer::Silence));
     progress(Stage::CrcRequest, 0);
     pause(o.headerPauseMs, result);
 
-    if (!deliver(headerFrame(fileName, size, o.check), Stage::Header, result))
+    if (!deliver(headerFrame(fileName, size, o.check), Stage::Header, result,
+                 o.headerAckWaitMs > 0 ? o.headerAckWaitMs : o.ackWaitMs))
         return result;
-    if (o.awaitDataRequest && !awaitByte(CRC_REQUEST, o.crcRequestWaitMs, &answer))
+    if (o.awaitDataRequest
+        && !awaitRequest(o.dataRequestWaitMs > 0 ? o.dataRequestWaitMs : o.crcRequestWaitMs, &answer))
         return cancelled(fail(result, Stage::DataRequest, failure("C after block 0", answer == Answer::Cancel, answer == Answer::Closed),
                               answer == Answer::Silence));
     progress(Stage::DataRequest, 0);
@@ -528,7 +592,7 @@ YmodemResult YmodemSender::send(const QString& fileName, QIODevice& source, qint
 
     if (o.awaitClosingRequest) {
         const bool grace = o.closingRequestGraceMs > 0;
-        if (!awaitByte(CRC_REQUEST, grace ? o.closingRequestGraceMs : o.crcRequestWaitMs, &answer)
+        if (!awaitRequest(grace ? o.closingRequestGraceMs : o.crcRequestWaitMs, &answer)
             && (!grace || answer != Answer::Silence))
             return cancelled(fail(result, Stage::Closing, failure("C after EOT", answer == Answer::Cancel, answer == Answer::Closed),
                                   answer == Answer::Silence));

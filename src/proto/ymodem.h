@@ -6,8 +6,9 @@
 // (as lrzsz's `sb` and `rb` do: CRC-16/XMODEM sent high byte first, block numbers modulo 256,
 // 1024- and 128-byte blocks, a block 0 of name, NUL, size, NUL) and, as options of the same
 // engine, the variants of the units: the scalers' "W"-then-"C" start with fixed pauses, the test
-// devices' final EOT in place of the closing block, and the serial units' firmware upload with
-// check bytes sent as zeros and no resends.
+// devices' final EOT in place of the closing block, the serial units' firmware upload with
+// check bytes sent as zeros and no resends, and the test devices' and HDBaseT units' firmware
+// upload, whose "C" counts only outside the text the unit prints.
 //
 // Three layers, none of them touching widgets or the event loop:
 //   Ymodem::...      frames and block 0 as pure functions;
@@ -193,10 +194,16 @@ struct YmodemSendOptions {
     int readyWaitMs = 3000;
 
     int crcRequestWaitMs = 60000; // for the first "C" and for the one after block 0
+    int dataRequestWaitMs = 0;    // for the one after block 0 when set
     int headerPauseMs = 0;        // between the first "C" and block 0
     bool awaitDataRequest = true; // wait for the "C" after block 0 before the data
+    // A "C" counts only when it stands alone: not inside a line of text the unit prints (the
+    // echo of the command, its messages), and not followed by more text.
+    bool requestOutsideText = false;
     int ackWaitMs = 10000;        // for the answer to a block or an EOT
+    int headerAckWaitMs = 0;      // for the answer to block 0 when set
     int maxResends = 10;          // per frame, after a NAK or a silent wait
+    bool resendAfterSilence = true; // false: only a NAK brings a frame again; silence ends it
 
     YmodemEnding ending = YmodemEnding::ClosingBlock;
     bool awaitClosingRequest = true; // wait for the receiver's "C" after EOT before the ending
@@ -236,6 +243,15 @@ struct YmodemSendOptions {
     // lrzsz's `rb` refuse these frames: they check the CRC.
     static YmodemSendOptions serialFirmware(const QByteArray& successText);
 
+    // The firmware upload of the EDID test devices, the HDBaseT units and the splitters:
+    // `command` ("#fw_upgrade\r") is answered by a "C" of the unit's receiver (text it prints
+    // around it does not count) within `requestWaitMs`; 3000 ms before block 0, 6000 ms for its
+    // ACK, 10000 ms for the "C" after it and for every other answer; a NAKed frame goes again up
+    // to ten times, a silent unit ends the upload; after EOT the closing block waits up to
+    // 2000 ms for the unit's "C", and its ACK, once the whole file was taken, is not required.
+    // Giving up sends CAN CAN.
+    static YmodemSendOptions unitFirmware(const QByteArray& command, int requestWaitMs);
+
     // The EDID test devices' upload: `command` ("#loedidtolo\r", "#loedidtoba n\r") is answered
     // "W", then "C"; 2000 ms after the command, 3000 ms before block 0; 5000 ms waits; the
     // ending goes out after a short wait for "C"; "Download successful" confirms.
@@ -255,6 +271,9 @@ private:
     enum class Answer { Ack, Nak, Silence, Cancel, Closed };
     // Skips other bytes until `byte` (true), CAN CAN, a closed link or the deadline.
     bool awaitByte(char byte, int waitMs, Answer* why = nullptr);
+    // awaitByte for "C", with requestOutsideText.
+    bool awaitRequest(int waitMs, Answer* why);
+    bool deliver(const QByteArray& frame, YmodemResult::Stage stage, YmodemResult& result, int waitMs);
     Answer awaitAnswer(int waitMs);
     // Writes `frame` until it is acknowledged; false after the resends are spent or on CAN CAN.
     bool deliver(const QByteArray& frame, YmodemResult::Stage stage, YmodemResult& result);

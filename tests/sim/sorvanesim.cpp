@@ -2,7 +2,7 @@
 
 namespace {
 
-const char SOH = 0x01, STX = 0x02, EOT = 0x04, ACK = 0x06, NAK = 0x15;
+const char SOH = 0x01, STX = 0x02, EOT = 0x04, ACK = 0x06, NAK = 0x15, CAN = 0x18;
 
 quint16 crc16(const QByteArray& data)
 {
@@ -35,6 +35,8 @@ SorvaneSim::SorvaneSim(int type)
         setLineMode(true);
         ++m_transfers;
     };
+    if (type == 7)
+        m_monitor = std::make_unique<HDBaseTStream>(*this);
     SimYmodemReceiver::Script script;
     script.requestAfterEot = false;
     script.completionText = QByteArrayLiteral("\r\nDownload successfully\r\n>");
@@ -59,6 +61,8 @@ QString SorvaneSim::description(int type)
 bool SorvaneSim::start(const QString& description)
 {
     SerialPortEntry id;
+    m_description = description;
+    id.portName = m_stableName;
     id.description = description.isEmpty() ? SorvaneSim::description(m_type) : description;
     id.manufacturer = QStringLiteral("Velmo");
     id.vendorId = 0x0403;
@@ -66,6 +70,52 @@ bool SorvaneSim::start(const QString& description)
     id.productId = 0x6001;
     id.hasProductId = true;
     return startPty(id);
+}
+
+void SorvaneSim::setStablePortName(const QString& path)
+{
+    m_stableName = path;
+}
+
+void SorvaneSim::unplug()
+{
+    stop();
+    runOnSimThread([&] {
+        m_fwPhase = Fw::Off;
+        m_fwBuffer.clear();
+        setLineMode(true);
+    });
+}
+
+bool SorvaneSim::plugIn()
+{
+    return start(m_description);
+}
+
+void SorvaneSim::setFirmwareScripts(const QList<FirmwareScript>& scripts)
+{
+    runOnSimThread([&] { m_fwScripts = scripts.isEmpty() ? QList<FirmwareScript>{FirmwareScript()} : scripts; });
+}
+
+QList<SorvaneSim::FirmwareFile> SorvaneSim::firmwareFiles() const
+{
+    QList<FirmwareFile> files;
+    runOnSimThread([&] { files = m_fwFiles; });
+    return files;
+}
+
+bool SorvaneSim::monitoring() const
+{
+    bool running = false;
+    runOnSimThread([&] { running = m_monitor && m_monitor->isRunning(); });
+    return running;
+}
+
+int SorvaneSim::firmwareCancels() const
+{
+    int n = 0;
+    runOnSimThread([&] { n = m_fwCancels; });
+    return n;
 }
 
 void SorvaneSim::setVersion(const QString& version)
@@ -166,6 +216,17 @@ bool SorvaneSim::handleLine(const QByteArray& line)
         answer("Velmo EDID Sorvane\r\nRelease version: " + m_version.toLatin1() + "\r\nBuild date 2024");
     } else if (command == "#v2kver" && m_type == 7) {
         answer("3.4 build 7");
+    } else if (command == "#rdstatus" && m_type == 7 && arg == 1) {
+        const bool receiver = m_description.contains(QLatin1String("-R"));
+        m_monitor->start(
+            [receiver](int) {
+                HDBaseTCycle cycle;
+                cycle.receiver = receiver;
+                return cycle;
+            },
+            1000, HDBaseTStream::Chunking::LinePerWrite);
+    } else if (command == "a" && m_type == 7) {
+        m_monitor->stop();
     } else if (command == "#ddcmode" && m_type != 1) {
         if (hasArg)
             return set("ddc", 1, 3), true;
@@ -234,6 +295,8 @@ bool SorvaneSim::handleLine(const QByteArray& line)
         m_receiving = true;
         setLineMode(false);
         m_receiver.start();
+    } else if (command == "#fw_upgrade") {
+        startFirmware();
     } else {
         answer("Invalid command");
     }
@@ -285,6 +348,10 @@ void SorvaneSim::sendBlock()
 
 void SorvaneSim::handleBytes(const QByteArray& data)
 {
+    if (m_fwPhase != Fw::Off) {
+        feedFirmware(data);
+        return;
+    }
     if (m_receiving) {
         m_receiver.feed(data);
         return;
@@ -355,4 +422,215 @@ void SorvaneSim::finishTransfer()
     m_send = Send::Off;
     setLineMode(true);
     ++m_transfers;
+}
+
+// ---- Firmware receiver ----------------------------------------------------------------------
+
+void SorvaneSim::startFirmware()
+{
+    m_fw = m_fwScripts.value(qMin(m_fwFiles.size(), m_fwScripts.size() - 1));
+    m_fwFiles.append(FirmwareFile());
+    m_fwPhase = Fw::Header;
+    m_fwGone = false;
+    m_fwBuffer.clear();
+    m_fwBlocks = 0;
+    setLineMode(false);
+    reply(m_fw.greeting);
+    if (m_fw.request)
+        askForHeader(0);
+}
+
+void SorvaneSim::askForHeader(int asked)
+{
+    if (m_fwPhase != Fw::Header || m_fwGone || asked >= 10)
+        return;
+    push("C");
+    const int transfer = m_fwFiles.size();
+    schedule(2000, [this, asked, transfer] {
+        if (m_fwFiles.size() == transfer)
+            askForHeader(asked + 1);
+    });
+}
+
+bool SorvaneSim::firmwareFault(int key)
+{
+    if (key == m_fw.silentAt)
+        m_fwGone = true;
+    if (key == m_fw.vanishAt) {
+        m_fwGone = true;
+        schedule(0, [this] { disconnectAll(); });
+    }
+    if (m_fwGone)
+        return true;
+    if (key == m_fw.cancelAt) {
+        reply(QByteArray(2, CAN));
+        endFirmware();
+        return true;
+    }
+    auto it = m_fw.nak.find(key);
+    if (it != m_fw.nak.end() && it.value() > 0) {
+        --it.value();
+        ++m_fwFiles.last().naks;
+        reply(QByteArray(1, NAK));
+        return true;
+    }
+    return false;
+}
+
+void SorvaneSim::endFirmware()
+{
+    m_fwPhase = Fw::Off;
+    m_fwBuffer.clear();
+    setLineMode(true);
+}
+
+void SorvaneSim::feedFirmware(const QByteArray& data)
+{
+    m_fwBuffer.append(data);
+    while (!m_fwBuffer.isEmpty() && m_fwPhase != Fw::Off) {
+        if (m_fwGone) {
+            m_fwBuffer.clear();
+            return;
+        }
+        const char start = m_fwBuffer.at(0);
+        if (start == CAN) {
+            if (m_fwBuffer.size() < 2)
+                return;
+            if (m_fwBuffer.at(1) == CAN) {
+                ++m_fwCancels;
+                endFirmware();
+                return;
+            }
+        }
+        if (start == EOT) {
+            m_fwBuffer.remove(0, 1);
+            if (m_fwPhase == Fw::Header) {
+                m_fwFiles.last().errors << QStringLiteral("EOT before block 0");
+                continue;
+            }
+            if (m_fwPhase == Fw::Closing) { // our ACK went missing
+                reply(QByteArray(1, ACK));
+                continue;
+            }
+            if (firmwareFault(Eot))
+                continue;
+            m_fwPhase = Fw::Closing;
+            reply(QByteArray(1, ACK) + (m_fw.requestAfterEot ? QByteArray("C") : QByteArray()));
+            continue;
+        }
+        if (start != SOH && start != STX) {
+            m_fwBuffer.remove(0, 1);
+            continue;
+        }
+        const int length = (start == STX ? 1024 : 128) + 5;
+        if (m_fwBuffer.size() < length)
+            return;
+        const QByteArray frame = m_fwBuffer.left(length);
+        m_fwBuffer.remove(0, length);
+        firmwareFrame(frame);
+    }
+}
+
+void SorvaneSim::firmwareFrame(const QByteArray& frame)
+{
+    FirmwareFile& file = m_fwFiles.last();
+    const int size = frame.size() - 5;
+    const quint8 number = quint8(frame.at(1));
+    const QByteArray payload = frame.mid(3, size);
+    const quint16 crc = quint16(quint8(frame.at(size + 3)) << 8 | quint8(frame.at(size + 4)));
+    auto refuse = [&](const QString& why) {
+        file.errors << why;
+        ++file.naks;
+        reply(QByteArray(1, NAK));
+    };
+    if (quint8(frame.at(2)) != quint8(0xFF - number))
+        return refuse(QStringLiteral("block %1: complement").arg(number));
+    if (crc != crc16(payload))
+        return refuse(QStringLiteral("block %1: CRC").arg(number));
+
+    switch (m_fwPhase) {
+    case Fw::Header: {
+        if (number != 0 || size != 128)
+            return refuse(QStringLiteral("block 0 expected"));
+        if (firmwareFault(0))
+            return;
+        const int nul = payload.indexOf('\0');
+        const int end = payload.indexOf('\0', nul + 1);
+        bool ok = false;
+        file.name = QString::fromUtf8(payload.left(nul));
+        file.size = payload.mid(nul + 1, end - nul - 1).toLongLong(&ok);
+        if (nul <= 0 || end < 0 || !ok)
+            file.errors << QStringLiteral("block 0: name or size unreadable");
+        m_fwPhase = Fw::Data;
+        reply(QByteArray(1, ACK) + (m_fw.requestAfterHeader ? QByteArray("C") : QByteArray()));
+        return;
+    }
+    case Fw::Data:
+        if (size != 1024)
+            return refuse(QStringLiteral("block %1: not a 1024-byte block").arg(number));
+        if (number == quint8(m_fwBlocks)) {
+            ++file.repeats;
+            reply(QByteArray(1, ACK));
+            return;
+        }
+        if (number != quint8(m_fwBlocks + 1))
+            return refuse(QStringLiteral("block %1 where %2 was due").arg(number).arg(quint8(m_fwBlocks + 1)));
+        if (firmwareFault(m_fwBlocks + 1))
+            return;
+        ++m_fwBlocks;
+        file.data.append(payload);
+        reply(QByteArray(1, ACK));
+        return;
+    case Fw::Closing:
+        if (number != 0 || size != 128 || payload.count('\0') != 128)
+            return refuse(QStringLiteral("empty block 0 expected"));
+        if (firmwareFault(Closing))
+            return;
+        if (file.data.size() < file.size)
+            file.errors << QStringLiteral("%1 bytes of %2 came").arg(file.data.size()).arg(file.size);
+        file.data.truncate(int(file.size));
+        file.complete = true;
+        reply(QByteArray(1, ACK));
+        endFirmware();
+        programmingOutput(0);
+        return;
+    case Fw::Off: return;
+    }
+}
+
+void SorvaneSim::programmingOutput(int line)
+{
+    const int transfer = m_fwFiles.size();
+    if (m_fw.progressLines < 0 || line < m_fw.progressLines) {
+        schedule(m_fw.progressIntervalMs, [this, line, transfer] {
+            if (m_fwFiles.size() != transfer)
+                return;
+            push(m_fw.progressLine);
+            programmingOutput(line + 1);
+        });
+        return;
+    }
+    if (m_fw.restartText.isEmpty())
+        return;
+    if (m_fw.restartCharGapMs <= 0) {
+        schedule(m_fw.progressIntervalMs, [this, transfer] {
+            if (m_fwFiles.size() == transfer)
+                push(m_fw.restartText);
+        });
+        return;
+    }
+    pushRestart(0);
+}
+
+void SorvaneSim::pushRestart(int from)
+{
+    if (from >= m_fw.restartText.size())
+        return;
+    const int transfer = m_fwFiles.size();
+    schedule(m_fw.restartCharGapMs, [this, from, transfer] {
+        if (m_fwFiles.size() != transfer)
+            return;
+        push(m_fw.restartText.mid(from, 1));
+        pushRestart(from + 1);
+    });
 }
