@@ -10,7 +10,4 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPLEXA_SANITIZE=
 cmake --build "$build" -j "$jobs"
 export QT_QPA_PLATFORM=offscreen
 cd "$build"
-# The device-flow tests run their prescribed waits at 2 % of real time, so on a fully loaded
-# machine a simulated unit can miss a window of a few milliseconds; a test that fails is run once
-# more on its own, and a fault that is real fails both times.
-ctest --output-on-failure -j "$jobs" --repeat until-pass:2 "$@"
+ctest --output-on-failure -j "$jobs" "$@"

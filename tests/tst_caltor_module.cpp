@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QScopeGuard>
+#include <QTimer>
 
 class TestCaltorModule : public QObject
 {
@@ -114,8 +115,25 @@ private slots:
         f.unit.setSilentPrompt(silentPrompt);
         f.unit.setFault(CaltorSim::Fault(fault));
         f.unit.setAbortAnswered(abortAnswered);
-        // Long enough (some 1000 paced blocks) for the second "is not block 1", printed 10 s
-        // (device time) after the first, to arrive while blocks still go out.
+        // The second "is not block 1" must come while blocks still go out (some 1000 of them). The
+        // unit's own report follows the first after a fixed time that a loaded machine may reach
+        // only after the last block; here it comes as soon as the page has restarted the transfer.
+        QTimer secondReport;
+        if (CaltorSim::Fault(fault) == CaltorSim::Fault::NotBlockOneTwice) {
+            f.unit.setFault(CaltorSim::Fault::NotBlockOne);
+            bool firstSeen = false;
+            secondReport.setInterval(1);
+            QObject::connect(&secondReport, &QTimer::timeout, [&f, &secondReport, firstSeen]() mutable {
+                const bool reported = f.page->serialText().contains(QLatin1String("is not block 1"));
+                if (reported) {
+                    firstSeen = true;
+                } else if (firstSeen) { // taken in: the transfer started again from block 1
+                    secondReport.stop();
+                    f.unit.push("Received block 3 is not block 1, starting again\r\n");
+                }
+            });
+            secondReport.start();
+        }
         const QString path = f.package({{QStringLiteral("KAVRELL.bin"), sampleImage(1000 * 512)}}) + "/KAVRELL.bin";
         f.page->initiate_TCP_FirmwareUpdate(QFileInfo(path));
         if (!status.isEmpty())

@@ -402,6 +402,11 @@ void TestReplyReader::unitVanishingMidReply()
 
 void TestReplyReader::probeFindsTheUnitsRate()
 {
+    // The unit's first chunk must reach the probe within its answer wait, across the simulator's
+    // thread and a pty; on a loaded machine that takes the probe's real waits.
+    const double factor = TimeScale::factor();
+    TimeScale::setFactor(1.0);
+    const auto restore = qScopeGuard([factor] { TimeScale::setFactor(factor); });
     SimDevice sim;
     sim.setTerminator("\r\n");
     sim.setRequiredBaudRate(57600);

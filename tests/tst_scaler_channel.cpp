@@ -57,9 +57,10 @@ private slots:
     void initTestCase()
     {
         SerialPortLister::setSystemPortsListed(false);
-        // The exchanges here cross threads and a pty: the family sender's 300 ms wait must stay
-        // long enough for a simulated unit's first byte under the sanitizers on a loaded machine.
-        TimeScale::setFactor(0.5);
+        // Real time: the senders' waits (300 ms for the family sender's first byte, 500 ms for a
+        // generic command) are all a simulated unit gets to answer across its thread and a pty,
+        // and scaled down they are missed under the sanitizers on a fully loaded machine.
+        TimeScale::setFactor(1.0);
     }
 
     // What each sender writes, per family and argument pattern.
@@ -368,7 +369,7 @@ private slots:
         f.selectProductText(devices[0].name + QStringLiteral(", ") + devices[0].portName);
         f.scaler->setState(1);
         f.scaler->selectedProductChanged(devices[0]);
-        QVERIFY(sim.waitForReceived(QByteArray("\x03\x20\x20", 3)));
+        QVERIFY(selectionPingsArrived(sim));
         QCOMPARE(f.scaler->deviceState, 1);
         QVERIFY(!f.scaler->serialPort->isOpen());
         QStringList sources;
@@ -408,6 +409,7 @@ private slots:
         f.scaler->selectedProductChanged(devices[0]);
         // Picked twice: one click still sends one command.
         f.scaler->selectedProductChanged(devices[0]);
+        QVERIFY(selectionPingsArrived(sim, 2));
         sim.clearLog();
 
         struct Action {

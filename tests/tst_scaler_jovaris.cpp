@@ -101,7 +101,9 @@ private slots:
     void initTestCase()
     {
         SerialPortLister::setSystemPortsListed(false);
-        TimeScale::setFactor(0.25);
+        // Real time: a simulated unit's reply must come within the family sender's 300 ms wait
+        // (stretched to 1000 ms for silence), across its thread and a pty on a loaded machine.
+        TimeScale::setFactor(1.0);
     }
 
     // ---- Read-back ----------------------------------------------------------------------------

@@ -90,6 +90,8 @@ struct Bench {
         f.selectProductText(device.name + QStringLiteral(", ") + device.portName);
         scaler()->setState(1);
         scaler()->selectedProductChanged(device);
+        if (!selectionPingsArrived(sim))
+            return false;
         sim.clearLog();
         return scaler()->deviceState == 1;
     }
@@ -148,9 +150,9 @@ private slots:
     void initTestCase()
     {
         SerialPortLister::setSystemPortsListed(false);
-        // As the channel tests: short enough to run the chains quickly, long enough for a
-        // simulated unit's first byte under the sanitizers.
-        TimeScale::setFactor(0.25);
+        // Short enough to run the chains quickly; long enough for a simulated unit's first byte
+        // within a chain step's wait, under the sanitizers on a loaded machine.
+        TimeScale::setFactor(qMax(TimeScale::factor(), 0.5));
     }
 
     // Each chain's queries, in order, as the unit receives them.
@@ -681,6 +683,11 @@ private slots:
     // while it is on its way.
     void presetReplyFillsTheAskedPreset()
     {
+        // Real time: the reply, held back 300 ms so that the other tab opens meanwhile, must
+        // still come within the query's 500 ms wait on a loaded machine.
+        const double factor = TimeScale::factor();
+        TimeScale::setFactor(qMax(factor, 1.0));
+        const auto restore = qScopeGuard([factor] { TimeScale::setFactor(factor); });
         Bench b{ScalerSim::Model::Dvi};
         SET_UP(b);
         Scaler* s = b.scaler();

@@ -127,7 +127,7 @@ private slots:
         // pages are shown.
         QVERIFY(pick(combo, serialEntry));
         QVERIFY(serialUnit.waitForReceived(QByteArray("\x03\x20\x20", 3)));
-        QTRY_COMPARE(scaler->deviceState, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(scaler->deviceState, 1, 20000);
         QCOMPARE(scaler->selectedDevice.portName, serialUnit.portName());
         QTabWidget* pages = window.form()->ConfiguratorTabs;
         QCOMPARE(pages->tabText(0), QStringLiteral("Output"));
@@ -137,10 +137,10 @@ private slots:
         // The Zarrick unit: the hub hands it to the controller, which opens its TCP link to the
         // announced address and port and shows the EDID page.
         QVERIFY(pick(combo, QStringLiteral("Zarrick Savrano")));
-        QTRY_COMPARE(networkUnit.peerCount(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(networkUnit.peerCount(), 1, 20000);
         QCOMPARE(scaler->ipAddress, QStringLiteral("127.0.0.1"));
         QCOMPARE(scaler->tcpPort, int(networkUnit.tcpPort()));
-        QTRY_COMPARE(scaler->deviceState, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(scaler->deviceState, 1, 20000);
         QVERIFY(pages->count() > 0);
         QVERIFY(saveScreenshot(&window, QStringLiteral("scaler-zarrick")));
 

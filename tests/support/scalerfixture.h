@@ -4,6 +4,7 @@
 #include "constants.h"
 #include "scaler.h"
 #include "serialports.h"
+#include "simdevice.h"
 #include "ui_mainui.h"
 
 #include <QColor>
@@ -11,6 +12,7 @@
 #include <QMainWindow>
 #include <QPalette>
 #include <QStatusBar>
+#include <QtTest>
 
 #include <memory>
 
@@ -46,5 +48,15 @@ struct ScalerFixture {
         return ui.statusBar->palette().color(QPalette::WindowText) == QColor(255, 70, 50);
     }
 };
+
+// Picking a generic scaler writes the boot loader's ping and closes the port again. On a loaded
+// machine the simulated unit may read those bytes only later (and take them for the start of the
+// next command line if the port has been reopened at the command rate by then), so a test waits
+// for the pings of all `picks` before it clears the unit's log.
+inline bool selectionPingsArrived(const SimDevice& sim, int picks = 1)
+{
+    const QByteArray ping("\x03\x20\x20", 3);
+    return QTest::qWaitFor([&] { return sim.received().count(ping) >= picks; }, 10000);
+}
 
 #endif // SCALERFIXTURE_H
