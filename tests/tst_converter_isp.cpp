@@ -136,8 +136,17 @@ private slots:
         QFETCH(int, size);
         IspFixture t{quint16(productId)};
         const QByteArray file = firmware(size, quint16(productId));
+        const quint8 sequence = converterHid().sequenceNumber();
 
         QCOMPARE(t.burn(t.write(file), quint16(productId)), QStringLiteral("Firmware Update Success."));
+
+        // The running unit was asked into its boot loader with one command report on the page's
+        // channel, which moved on to its next sequence number.
+        const QByteArray upgrade = t.unit->writtenReports().value(0);
+        QCOMPARE(upgrade.size(), 65);
+        QCOMPARE(upgrade.left(3), QByteArray("\0", 1) + char((sequence + 1) & 0x7F) + char(11));
+        QCOMPARE(upgrade.mid(3, 11), QByteArray("#FW_UPGRADE"));
+        QCOMPARE(converterHid().sequenceNumber(), quint8((sequence + 1) & 0x7F));
 
         ConverterIspSim& sim = *t.sim;
         QCOMPARE(sim.upgradeRequests(), 1);
@@ -177,7 +186,54 @@ private slots:
             QVERIFY(t.progress.at(i) >= t.progress.at(i - 1));
         }
         QCOMPARE(t.progress.last(), 100);
+        // 42 of 93 bytes: 45 %; 92 of 93: 20 + 98 * 4 / 5; all: 100.
+        if (size == 93)
+            QCOMPARE(t.progress, (QList<int>{5, 10, 45, 98, 100}));
+        if (size == 1000) // 42 bytes are 4 %, shown as 20; then 92 bytes: 20 + 9 * 4 / 5
+            QCOMPARE(t.progress.mid(2, 2), (QList<int>{20, 27}));
         QCOMPARE(t.unit->openHandles(), 0);
+    }
+
+    // How long a reply is awaited: 8 s from the programming on, up to and including the checksum
+    // exchanges; 5 s while connecting.
+    void replyWaits_data()
+    {
+        QTest::addColumn<quint32>("command");
+        QTest::addColumn<int>("delayMs");
+        QTest::addColumn<int>("version");
+        QTest::addColumn<bool>("programmed");
+        QTest::newRow("first programming reply after 7 s") << Program << 7000 << 0x23 << true;
+        QTest::newRow("checksum read after 7 s") << ReadSum << 7000 << 0x22 << true;
+        QTest::newRow("checksum write after 7 s") << WriteSum << 7000 << 0x23 << true;
+        QTest::newRow("checksum read after 10.5 s") << ReadSum << 10500 << 0x22 << false;
+        QTest::newRow("device id after 7 s") << DeviceId << 7000 << 0x23 << false;
+    }
+    void replyWaits()
+    {
+        QFETCH(quint32, command);
+        QFETCH(int, delayMs);
+        QFETCH(int, version);
+        QFETCH(bool, programmed);
+        // Room between the late replies and the time-outs they are tested against.
+        struct Scale {
+            double saved = TimeScale::factor();
+            Scale() { TimeScale::setFactor(qMax(saved, 0.1)); }
+            ~Scale() { TimeScale::setFactor(saved); }
+        } scale;
+        IspFixture t;
+        t.sim->setVersion(quint8(version));
+        t.sim->delayRepliesTo(command, delayMs);
+        if (version != 0x23)
+            t.f.dialogs.answerButton(QMessageBox::Ok);
+        const QByteArray file = firmware(60, 0x000E);
+
+        const QString status = t.burn(t.write(file));
+
+        QCOMPARE(status, programmed ? QStringLiteral("Firmware Update Success.")
+                                    : QStringLiteral("Failed. Please reconnect the power."));
+        QCOMPARE(t.sim->applicationStarts(), programmed ? 1 : 0);
+        if (programmed)
+            QVERIFY(t.sim->programmed() == file);
     }
 
     // Old boot loaders are told the flash size and asked for the sum; another version than the
