@@ -17,6 +17,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -301,6 +303,42 @@ private slots:
             QCOMPARE(commands, (QList<quint32>{Sync, Sync, Version}));
             QCOMPARE(t.sim->applicationStarts(), 0);
         }
+    }
+
+    // The parts a boot loader can report: ids written as decimal digits read as hexadecimal, the
+    // test parts first and between the two families, searched in order.
+    void chipTable_data()
+    {
+        QTest::addColumn<quint32>("id");
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<quint32>("ramKb");
+        QTest::addColumn<quint32>("flashKb");
+        QTest::newRow("first part") << 0x10000u << QByteArray("NUC100LE3AN") << 16u << 128u;
+        QTest::newRow("ninth") << 0x10009u << QByteArray("NUC100RE3AN") << 16u << 128u;
+        QTest::newRow("tenth") << 0x10010u << QByteArray("NUC100RE2AN") << 8u << 128u;
+        QTest::newRow("NUC101 middle") << 0x10113u << QByteArray("NUC101RD2AN") << 8u << 64u;
+        QTest::newRow("last NUC140") << 0x14026u << QByteArray("NUC140VC1AN") << 4u << 32u;
+        QTest::newRow("NUC1xx test part") << 0xC140u << QByteArray("NUC1XX_TEST") << 16u << 128u;
+        QTest::newRow("M05x test part") << 0xFFFFFFFFu << QByteArray("M05X_TEST") << 4u << 64u;
+        QTest::newRow("first M05x") << 0x5200u << QByteArray("M052LAN") << 4u << 8u;
+        QTest::newRow("M058 YAN") << 0x5802u << QByteArray("M058YAN") << 4u << 32u;
+        QTest::newRow("last M05x") << 0x5A03u << QByteArray("M0516ZAN") << 4u << 64u;
+    }
+    void chipTable()
+    {
+        QFETCH(quint32, id);
+        QFETCH(QByteArray, name);
+        QFETCH(quint32, ramKb);
+        QFETCH(quint32, flashKb);
+        const QVector<IspChip>& table = ispChipTable();
+        QCOMPARE(table.size(), 153);
+        QCOMPARE(table.first().name, QByteArray("NUC1XX_TEST"));
+        QCOMPARE(table.at(136).name, QByteArray("M05X_TEST"));
+        const auto row = std::find_if(table.begin(), table.end(), [id](const IspChip& c) { return c.id == id; });
+        QVERIFY(row != table.end());
+        QCOMPARE(row->name, name);
+        QCOMPARE(row->ramKb, ramKb);
+        QCOMPARE(row->flashKb, flashKb);
     }
 
     // A chip missing from the table is reported and not programmed.
