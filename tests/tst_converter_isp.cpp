@@ -17,6 +17,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -136,8 +138,17 @@ private slots:
         QFETCH(int, size);
         IspFixture t{quint16(productId)};
         const QByteArray file = firmware(size, quint16(productId));
+        const quint8 sequence = converterHid().sequenceNumber();
 
         QCOMPARE(t.burn(t.write(file), quint16(productId)), QStringLiteral("Firmware Update Success."));
+
+        // The running unit was asked into its boot loader with one command report on the page's
+        // channel, which moved on to its next sequence number.
+        const QByteArray upgrade = t.unit->writtenReports().value(0);
+        QCOMPARE(upgrade.size(), 65);
+        QCOMPARE(upgrade.left(3), QByteArray("\0", 1) + char((sequence + 1) & 0x7F) + char(11));
+        QCOMPARE(upgrade.mid(3, 11), QByteArray("#FW_UPGRADE"));
+        QCOMPARE(converterHid().sequenceNumber(), quint8((sequence + 1) & 0x7F));
 
         ConverterIspSim& sim = *t.sim;
         QCOMPARE(sim.upgradeRequests(), 1);
@@ -177,7 +188,54 @@ private slots:
             QVERIFY(t.progress.at(i) >= t.progress.at(i - 1));
         }
         QCOMPARE(t.progress.last(), 100);
+        // 42 of 93 bytes: 45 %; 92 of 93: 20 + 98 * 4 / 5; all: 100.
+        if (size == 93)
+            QCOMPARE(t.progress, (QList<int>{5, 10, 45, 98, 100}));
+        if (size == 1000) // 42 bytes are 4 %, shown as 20; then 92 bytes: 20 + 9 * 4 / 5
+            QCOMPARE(t.progress.mid(2, 2), (QList<int>{20, 27}));
         QCOMPARE(t.unit->openHandles(), 0);
+    }
+
+    // How long a reply is awaited: 8 s from the programming on, up to and including the checksum
+    // exchanges; 5 s while connecting.
+    void replyWaits_data()
+    {
+        QTest::addColumn<quint32>("command");
+        QTest::addColumn<int>("delayMs");
+        QTest::addColumn<int>("version");
+        QTest::addColumn<bool>("programmed");
+        QTest::newRow("first programming reply after 7 s") << Program << 7000 << 0x23 << true;
+        QTest::newRow("checksum read after 7 s") << ReadSum << 7000 << 0x22 << true;
+        QTest::newRow("checksum write after 7 s") << WriteSum << 7000 << 0x23 << true;
+        QTest::newRow("checksum read after 10.5 s") << ReadSum << 10500 << 0x22 << false;
+        QTest::newRow("device id after 7 s") << DeviceId << 7000 << 0x23 << false;
+    }
+    void replyWaits()
+    {
+        QFETCH(quint32, command);
+        QFETCH(int, delayMs);
+        QFETCH(int, version);
+        QFETCH(bool, programmed);
+        // Room between the late replies and the time-outs they are tested against.
+        struct Scale {
+            double saved = TimeScale::factor();
+            Scale() { TimeScale::setFactor(qMax(saved, 0.1)); }
+            ~Scale() { TimeScale::setFactor(saved); }
+        } scale;
+        IspFixture t;
+        t.sim->setVersion(quint8(version));
+        t.sim->delayRepliesTo(command, delayMs);
+        if (version != 0x23)
+            t.f.dialogs.answerButton(QMessageBox::Ok);
+        const QByteArray file = firmware(60, 0x000E);
+
+        const QString status = t.burn(t.write(file));
+
+        QCOMPARE(status, programmed ? QStringLiteral("Firmware Update Success.")
+                                    : QStringLiteral("Failed. Please reconnect the power."));
+        QCOMPARE(t.sim->applicationStarts(), programmed ? 1 : 0);
+        if (programmed)
+            QVERIFY(t.sim->programmed() == file);
     }
 
     // Old boot loaders are told the flash size and asked for the sum; another version than the
@@ -245,6 +303,42 @@ private slots:
             QCOMPARE(commands, (QList<quint32>{Sync, Sync, Version}));
             QCOMPARE(t.sim->applicationStarts(), 0);
         }
+    }
+
+    // The parts a boot loader can report: ids written as decimal digits read as hexadecimal, the
+    // test parts first and between the two families, searched in order.
+    void chipTable_data()
+    {
+        QTest::addColumn<quint32>("id");
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<quint32>("ramKb");
+        QTest::addColumn<quint32>("flashKb");
+        QTest::newRow("first part") << 0x10000u << QByteArray("NUC100LE3AN") << 16u << 128u;
+        QTest::newRow("ninth") << 0x10009u << QByteArray("NUC100RE3AN") << 16u << 128u;
+        QTest::newRow("tenth") << 0x10010u << QByteArray("NUC100RE2AN") << 8u << 128u;
+        QTest::newRow("NUC101 middle") << 0x10113u << QByteArray("NUC101RD2AN") << 8u << 64u;
+        QTest::newRow("last NUC140") << 0x14026u << QByteArray("NUC140VC1AN") << 4u << 32u;
+        QTest::newRow("NUC1xx test part") << 0xC140u << QByteArray("NUC1XX_TEST") << 16u << 128u;
+        QTest::newRow("M05x test part") << 0xFFFFFFFFu << QByteArray("M05X_TEST") << 4u << 64u;
+        QTest::newRow("first M05x") << 0x5200u << QByteArray("M052LAN") << 4u << 8u;
+        QTest::newRow("M058 YAN") << 0x5802u << QByteArray("M058YAN") << 4u << 32u;
+        QTest::newRow("last M05x") << 0x5A03u << QByteArray("M0516ZAN") << 4u << 64u;
+    }
+    void chipTable()
+    {
+        QFETCH(quint32, id);
+        QFETCH(QByteArray, name);
+        QFETCH(quint32, ramKb);
+        QFETCH(quint32, flashKb);
+        const QVector<IspChip>& table = ispChipTable();
+        QCOMPARE(table.size(), 153);
+        QCOMPARE(table.first().name, QByteArray("NUC1XX_TEST"));
+        QCOMPARE(table.at(136).name, QByteArray("M05X_TEST"));
+        const auto row = std::find_if(table.begin(), table.end(), [id](const IspChip& c) { return c.id == id; });
+        QVERIFY(row != table.end());
+        QCOMPARE(row->name, name);
+        QCOMPARE(row->ramKb, ramKb);
+        QCOMPARE(row->flashKb, flashKb);
     }
 
     // A chip missing from the table is reported and not programmed.

@@ -354,7 +354,6 @@ bool IspState::ispConnect(const IspHooks& hooks)
 
     if (m_version < Isp::CurrentVersion) {
         startPacket(Isp::SetApromSize, words(m_flashSize, 0).left(4));
-        m_currentCommand = Isp::SetApromSize;
         if (!exchange())
             return false;
     }
@@ -368,7 +367,6 @@ bool IspState::ispUpdateConfig()
     m_config[0] = Isp::Config0;
     m_config[1] = Isp::Config1;
     startPacket(Isp::UpdateConfig, words(m_config[0], m_config[1]));
-    m_currentCommand = Isp::UpdateConfig;
     if (!exchange())
         return false;
     return qFromLittleEndian<quint32>(replyData()) == m_config[0]
@@ -378,7 +376,6 @@ bool IspState::ispUpdateConfig()
 bool IspState::ispReadChecksum(quint32 start, quint32 length, quint16* checksum)
 {
     startPacket(Isp::ReadChecksum, words(start, length));
-    m_currentCommand = Isp::ReadChecksum;
     if (!exchange())
         return false;
     if (checksum)
@@ -389,14 +386,12 @@ bool IspState::ispReadChecksum(quint32 start, quint32 length, quint16* checksum)
 bool IspState::ispWriteChecksum(quint16 checksum, quint32 length)
 {
     startPacket(Isp::WriteChecksum, words(length, checksum));
-    m_currentCommand = Isp::WriteChecksum;
     return exchange();
 }
 
 void IspState::runAprom()
 {
     startPacket(Isp::RunAprom);
-    m_currentCommand = Isp::RunAprom;
     ispWritePacket();
 }
 
@@ -408,7 +403,8 @@ bool IspState::programImage(const QByteArray& image, const IspHooks& hooks)
     };
     const qint64 length = image.size();
     m_imageSum = calcByteSum16(image.constData(), image.size());
-    // The programming replies, and the sync before them, get the longer wait.
+    // The programming replies, the sync before them and the checksum exchanges after them get
+    // the longer wait: only a simple command sets another.
     m_currentCommand = Isp::UpdateAprom;
     if (!ispSyncPacketNumber())
         return false;

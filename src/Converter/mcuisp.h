@@ -184,6 +184,7 @@ private:
     quint8 m_send[Isp::ReportSize] = {};
     quint8 m_receive[Isp::ReportSize] = {};
     quint16 m_expectedChecksum = 0;
+    // The command whose reply wait applies: set by simple commands and for the programming.
     quint32 m_currentCommand = 0;
     quint8 m_version = 0;
     quint32 m_chipId = 0;

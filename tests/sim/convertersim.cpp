@@ -270,7 +270,8 @@ void ConverterIspSim::bootLoader(FakeHidUnit& unit, const QByteArray& report)
         QByteArray image;
         if (packet.command == 0xA0) {
             m_flash.fill(char(0xFF));
-            m_announced = qMin<quint32>(le32(d, 4), FlashBytes);
+            m_start = qMin<quint32>(le32(d, 0), FlashBytes);
+            m_announced = qMin<quint32>(le32(d, 4), FlashBytes - m_start);
             m_written = 0;
             m_takenSum = 0;
             image = d.mid(8, 42);
@@ -278,7 +279,7 @@ void ConverterIspSim::bootLoader(FakeHidUnit& unit, const QByteArray& report)
             image = d.left(50);
         }
         image.truncate(int(qMin<quint32>(quint32(image.size()), m_announced - m_written)));
-        m_flash.replace(int(m_written), image.size(), image);
+        m_flash.replace(int(m_start + m_written), image.size(), image);
         m_written += quint32(image.size());
         m_takenSum = quint16(m_takenSum + sum16(image));
         if (m_version >= 0x23)
@@ -312,7 +313,8 @@ void ConverterIspSim::bootLoader(FakeHidUnit& unit, const QByteArray& report)
         r.replace(9, result.size(), result);
         return index == m_shortAt ? r.left(r.size() - 3) : r;
     };
+    const int delay = packet.command == m_delayedCommand ? TimeScale::ms(m_replyDelayMs) : 0;
     if (m_stray)
-        unit.sendReport(reply(packet.number));
-    unit.sendReport(reply(packet.number + 1));
+        unit.sendReport(reply(packet.number), delay);
+    unit.sendReport(reply(packet.number + 1), delay);
 }

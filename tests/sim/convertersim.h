@@ -90,8 +90,8 @@ private:
 // synchronise packet (0xA4 whose parameter is its own number n) sets the next expected number to
 // n + 2; any other packet must carry the expected number, else it is counted in
 // numberingErrors() and left unanswered. Commands: 0xA6 version, 0xB1 chip id, 0xA2 config
-// words, 0xA1 takes and echoes two config words, 0xAA the flash size, 0xA0 start address, total
-// length and 42 image bytes, 0 the next 50 (version 0x23 and later: each reply carries the
+// words, 0xA1 takes and echoes two config words, 0xAA the flash size, 0xA0 start address (where
+// the image goes), total length and 42 image bytes, 0 the next 50 (version 0x23 and later: each reply carries the
 // 16-bit sum of the image bytes taken so far), 0xC8 start and length: the sum of those flash
 // bytes, 0xC9 length and checksum: stored, 0xAB starts the application (no answer).
 class ConverterIspSim
@@ -125,8 +125,14 @@ public:
     void setConfigEchoWrong(bool wrong) { m_configEchoWrong = wrong; }
     // The unit leaves the bus for good when it takes packet `n`.
     void unplugAt(int n) { m_unplugAt = n; }
+    // Every reply to `command` comes `ms` device ms (scaled by TimeScale) after its request.
+    void delayRepliesTo(quint32 command, int ms)
+    {
+        m_delayedCommand = command;
+        m_replyDelayMs = ms;
+    }
 
-    // What it holds: the application flash up to the announced length, the stored checksum and
+    // What it holds: the application flash from 0 up to the announced length, the stored checksum and
     // length (0xC9), whether the application was started, the config words, the flash size an
     // old boot loader was told.
     QByteArray programmed() const { return m_flash.left(int(m_announced)); }
@@ -153,6 +159,7 @@ private:
     quint32 m_chipId = 0x10009; // NUC100RE3AN
     quint32 m_config[2] = {0xFFFFFF7F, 0x0001F000};
     QByteArray m_flash;
+    quint32 m_start = 0;
     quint32 m_announced = 0;
     quint32 m_written = 0;
     quint16 m_takenSum = 0;
@@ -174,6 +181,8 @@ private:
     bool m_stray = false;
     int m_sumDelta = 0;
     bool m_configEchoWrong = false;
+    quint32 m_delayedCommand = 0xFFFFFFFF;
+    int m_replyDelayMs = 0;
 };
 
 #endif // CONVERTERSIM_H
