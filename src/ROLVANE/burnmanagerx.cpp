@@ -390,9 +390,6 @@ CBurnManagerX::MacLayout CBurnManagerX::scanMacFile(const QByteArray& file)
                             .arg(payload)
                             .arg(size - pos - kMacHeaderSize));
         if (type == kSectionReceiver || type == kSectionSender) {
-            // The start packet carries the payload's first two bytes.
-            if (section.length1 < 2)
-                return fail(QStringLiteral("the firmware section at %1 is empty").arg(pos));
             (type == kSectionReceiver ? layout.receiver : layout.sender) = section;
         } else if (type == kSectionCommon) {
             layout.common = section;
@@ -479,8 +476,11 @@ bool CBurnManagerX::BurnMac(const std::string& file, const QString& unitName, bo
     // Every section is checked against the file before the unit hears anything.
     const MacLayout layout = scanMacFile(bytes);
     const MacSection& firmware = isSender ? layout.sender : layout.receiver;
-    if (!layout.ok || !firmware.found()) {
-        qDebug() << "CBurnManagerX::BurnMac:" << (layout.ok ? QStringLiteral("no section for this unit") : layout.error);
+    // The start packet carries the first two bytes of the unit's firmware; the other role's
+    // section is never sent and may be anything.
+    if (!layout.ok || !firmware.found() || firmware.length1 < 2) {
+        qDebug() << "CBurnManagerX::BurnMac:"
+                 << (layout.ok ? QStringLiteral("no firmware section for this unit") : layout.error);
         return finish(false, kFileError);
     }
 
