@@ -292,8 +292,8 @@ QStringList TestRolvane::messages() const
 {
     QStringList texts;
     for (const ScriptedDialogs::Shown& s : m_dialogs.shown()) {
-        if (s.title != QLatin1String("Status"))
-            return {QStringLiteral("a box titled ") + s.title};
+        if (s.title != QLatin1String("Status") || s.kind != DialogBackend::Kind::Information)
+            return {QStringLiteral("a box titled ") + s.title + QStringLiteral(" of kind ") + QString::number(int(s.kind))};
         texts << s.text;
     }
     return texts;
