@@ -14,8 +14,12 @@
 #include <QMainWindow>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryFile>
 #include <QTimer>
 #include <QtEndian>
+
+#include <cstdio>
+#include <functional>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -130,6 +134,46 @@ struct MacFile {
     qint64 senderOffset() const { return receiverOffset() + 33 + receiver.size(); }
 };
 
+// Records, with every box, how many raw-USB handles were open when it showed.
+class ProbeDialogs : public ScriptedDialogs
+{
+public:
+    std::function<int()> openHandles;
+    QList<int> handlesAtMessage;
+
+    QMessageBox::StandardButton message(Kind kind, QWidget* parent, const QString& title, const QString& text,
+                                        QMessageBox::StandardButtons buttons,
+                                        QMessageBox::StandardButton defaultButton) override
+    {
+        handlesAtMessage << (openHandles ? openHandles() : -1);
+        return ScriptedDialogs::message(kind, parent, title, text, buttons, defaultButton);
+    }
+};
+
+// What `call` writes to standard output, without the test log's lines.
+template<typename Call>
+QByteArray capturedStdout(Call call)
+{
+    QTemporaryFile file;
+    if (!file.open())
+        return "no temporary file";
+    fflush(stdout);
+    const int saved = dup(STDOUT_FILENO);
+    dup2(file.handle(), STDOUT_FILENO);
+    call();
+    fflush(stdout);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    file.seek(0);
+    // The test log shares the stream; only the program's own lines count.
+    QByteArray out;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (!line.isEmpty() && !line.startsWith("QDEBUG"))
+            out += line + '\n';
+    }
+    return out;
+}
+
 } // namespace
 
 class TestRolvane : public QObject
@@ -143,6 +187,7 @@ private slots:
 
     void appBurnSendsEveryBlockByteExact();
     void appBlocksGoInAddressOrder();
+    void theLastUnitOfTheWalkIsBurned();
     void appUnitFaultsEndTheBurn_data();
     void appUnitFaultsEndTheBurn();
     void appBadFilesAreRefusedBeforeAnythingIsSent_data();
@@ -158,6 +203,8 @@ private slots:
     void browseAndThePagesOwnButton();
     void realLibusbFindsNoUnit();
     void packetHelpers();
+    void hexReportOnStandardOutput_data();
+    void hexReportOnStandardOutput();
 
 private:
     // Runs a burn of `file` (written into a file) and returns the setUSBDiscover values emitted.
@@ -173,7 +220,7 @@ private:
     std::unique_ptr<RolvaneSim> m_sim;
     QByteArray m_simName;
     std::unique_ptr<rolvaneControl> m_control;
-    ScriptedDialogs m_dialogs;
+    ProbeDialogs m_dialogs;
     std::unique_ptr<ScriptedDialogs::Scope> m_scope;
 };
 
@@ -196,6 +243,8 @@ void TestRolvane::init()
     m_simName = m_bus->plug(RolvaneSim::VendorId, RolvaneSim::ProductId, "001", m_sim.get());
     m_control = std::make_unique<rolvaneControl>(&m_ui);
     m_dialogs.clear();
+    m_dialogs.handlesAtMessage.clear();
+    m_dialogs.openHandles = [this] { return m_bus ? m_bus->openHandles() : -1; };
     m_scope = std::make_unique<ScriptedDialogs::Scope>(m_dialogs);
     m_ui.updateBar->setRange(0, 100);
     m_ui.updateBar->setValue(0);
@@ -243,8 +292,8 @@ QStringList TestRolvane::messages() const
 {
     QStringList texts;
     for (const ScriptedDialogs::Shown& s : m_dialogs.shown()) {
-        if (s.title != QLatin1String("Status"))
-            return {QStringLiteral("a box titled ") + s.title};
+        if (s.title != QLatin1String("Status") || s.kind != DialogBackend::Kind::Information)
+            return {QStringLiteral("a box titled ") + s.title + QStringLiteral(" of kind ") + QString::number(int(s.kind))};
         texts << s.text;
     }
     return texts;
@@ -278,6 +327,8 @@ void TestRolvane::appBurnSendsEveryBlockByteExact()
     QCOMPARE(m_sim->claims(), 1);
     QCOMPARE(m_sim->releases(), 1);
     QCOMPARE(m_bus->opens(), 1);
+    // The unit is let go once the user has read the outcome.
+    QCOMPARE(m_dialogs.handlesAtMessage, QList<int>{1});
     // Every transfer waits the unit's 5 s, scaled for the test.
     for (int t : m_bus->timeouts())
         QCOMPARE(t, TimeScale::ms(5000));
@@ -306,6 +357,18 @@ void TestRolvane::appBlocksGoInAddressOrder()
     QCOMPARE(blocks.at(1).data, pattern(5, 1));
     QCOMPARE(blocks.at(2).address, 0x08010010u);
     QCOMPARE(blocks.at(2).data, pattern(8, 3));
+}
+
+void TestRolvane::theLastUnitOfTheWalkIsBurned()
+{
+    RolvaneSim later;
+    const QByteArray name = m_bus->plug(RolvaneSim::VendorId, RolvaneSim::ProductId, "002", &later);
+    QCOMPARE(burn(objcopyHex(pattern(20), 0x08005800), QStringLiteral("APP")), (QList<bool>{false, true}));
+    QCOMPARE(messages(), QStringList{kSuccess});
+    QVERIFY(m_sim->bulkPackets().isEmpty());
+    QCOMPARE(later.flash(0x08005800, 20), pattern(20));
+    QCOMPARE(m_bus->opens(), 1);
+    m_bus->unplug("002", name);
 }
 
 void TestRolvane::appUnitFaultsEndTheBurn_data()
@@ -367,6 +430,8 @@ void TestRolvane::appUnitFaultsEndTheBurn()
     QVERIFY(!m_sim->commands().contains(0x90));
     if (fault != QLatin1String("vanish"))
         QCOMPARE(m_sim->releases(), m_sim->claims());
+    const bool opened = fault != QLatin1String("absent") && fault != QLatin1String("refused");
+    QCOMPARE(m_dialogs.handlesAtMessage, QList<int>{opened ? 1 : 0});
     // Every retry is bounded: the silent unit costs a few time-outs of 100 ms each.
     QVERIFY2(clock.elapsed() < 15000, qPrintable(QString::number(clock.elapsed())));
     if (fault == QLatin1String("silent"))
@@ -391,6 +456,9 @@ void TestRolvane::appBadFilesAreRefusedBeforeAnythingIsSent_data()
     QTest::newRow("start segment record") << kHexBase + hexRecord(0, 0x5800, pattern(4)) + hexRecord(3, 0, QByteArray(4, '\0')) + kHexEnd << "";
     QTest::newRow("record too long for a block") << kHexBase + hexRecord(0, 0x5800, pattern(248)) + kHexEnd << "";
     QTest::newRow("no data") << kHexBase + kHexEnd << "";
+    QTest::newRow("last line without its line break") << good.left(good.size() - 1) << "";
+    QTest::newRow("blank line after the end record") << good + "\n" << "";
+    QTest::newRow("blank line among the records") << kHexBase + "\n" + hexRecord(0, 0x5800, pattern(4)) + kHexEnd << "";
 }
 
 void TestRolvane::appBadFilesAreRefusedBeforeAnythingIsSent()
@@ -401,6 +469,7 @@ void TestRolvane::appBadFilesAreRefusedBeforeAnythingIsSent()
     QVERIFY(placeFile(path, special, file, CBurnManagerX::kMaxHexFileBytes));
     QCOMPARE(burnPath(path, QStringLiteral("APP")), (QList<bool>{false, true}));
     QCOMPARE(messages(), QStringList{kFileError});
+    QCOMPARE(m_dialogs.handlesAtMessage, QList<int>{1});
     QVERIFY(m_sim->bulkPackets().isEmpty());
     QCOMPARE(m_sim->claims(), 0);
     QFile::remove(path);
@@ -417,6 +486,7 @@ void TestRolvane::macBurnSendsTheUnitsSection_data()
     QTest::newRow("placeholder burns the sender") << "Select a unit" << false << kMacSuccess;
     QTest::newRow("Zornith asks for a replug") << "Zornith" << false
                                                << "Update MAC Successful. Please disconnect and connect the unit.";
+    QTest::newRow("empty section of the other role") << "Torvala-EU" << false << kMacSuccess;
 }
 
 void TestRolvane::macBurnSendsTheUnitsSection()
@@ -424,7 +494,10 @@ void TestRolvane::macBurnSendsTheUnitsSection()
     QFETCH(QString, unit);
     QFETCH(bool, receiver);
     QFETCH(QString, message);
-    const MacFile mac;
+    MacFile mac;
+    // The receiver's section is never sent to a sender, whatever it holds.
+    if (QTest::currentDataTag() == QLatin1String("empty section of the other role"))
+        mac.receiver.clear();
     const QByteArray file = mac.bytes();
     QList<int> bar;
     connect(m_ui.updateBar, &QProgressBar::valueChanged, this, [&bar](int v) { bar << v; });
@@ -640,6 +713,38 @@ void TestRolvane::packetHelpers()
     QCOMPARE(CBurnManagerX::macStartPacket(tail, 0).size(), 36);
     QVERIFY(CBurnManagerX::isReceiverUnit(QStringLiteral("Sundrel-EU")));
     QVERIFY(!CBurnManagerX::isReceiverUnit(QStringLiteral("sundrel")));
+}
+
+void TestRolvane::hexReportOnStandardOutput_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("report");
+    QTest::newRow("good") << objcopyHex(pattern(100), 0x08005800)
+                          << QByteArray("Open hex file     -> Start address: 0x8005800\n"
+                                        "Open hex file     -> End   address: 0x8005863\n"
+                                        "Open hex file     -> Length       : 0x00063( 99 bytes)\n");
+    QTest::newRow("missing colon") << kHexBase + "0000000000\n" + kHexEnd
+                                   << QByteArray("Open hex file     -> Error,missing colon (line #1)\n");
+    QTest::newRow("blank line among the records") << kHexBase + "\n" + hexRecord(0, 0x5800, pattern(4)) + kHexEnd
+                                                  << QByteArray("Open hex file     -> Error,missing colon (line #1)\n");
+    QTest::newRow("wrong record type") << kHexBase + hexRecord(0, 0x5800, pattern(4)) + hexRecord(6, 0, QByteArray()) + kHexEnd
+                                       << QByteArray("Open hex file      -> Error,wrong record type (line #2)\n");
+    QTest::newRow("missing EOF") << kHexBase + hexRecord(0, 0x5800, pattern(4))
+                                 << QByteArray("Open hex file      -> Error, missing EOF record\n");
+    QTest::newRow("empty") << QByteArray() << QByteArray("Open hex file      -> Error, missing EOF record\n");
+    QTest::newRow("bad checksum: silent") << kHexBase.left(14) + "3\n" + kHexEnd << QByteArray();
+}
+
+void TestRolvane::hexReportOnStandardOutput()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, report);
+    const QString path = m_dir.filePath(QStringLiteral("report.hex"));
+    PlexaTest::writeFile(path, file);
+    CBurnManagerX burner;
+    bool ok = false;
+    QCOMPARE(capturedStdout([&] { ok = burner.openHexFile(QFile::encodeName(path).constData()); }), report);
+    QCOMPARE(ok, QTest::currentDataTag() == QLatin1String("good"));
 }
 
 PLEXA_TEST_MAIN(TestRolvane)

@@ -78,11 +78,50 @@ int timeout()
     return TimeScale::ms(CBurnManagerX::kTransferTimeoutMs);
 }
 
+// The reader's report goes to standard output, one line each.
 void hexReport(const QString& line)
 {
     QTextStream out(stdout);
-    out << "Open hex file     -> " << line << '\n';
+    out << line << '\n';
     out.flush();
+}
+
+const QString kHexLog = QStringLiteral("Open hex file     -> ");
+const QString kHexLogFault = QStringLiteral("Open hex file      -> ");
+
+// A record's type, from its two digits after the colon, byte count and address; -1 when they
+// are no hexadecimal byte.
+int recordType(const QByteArray& line)
+{
+    bool ok = false;
+    const int type = line.mid(7, 2).toInt(&ok, 16);
+    return ok && line.size() >= 9 ? type : -1;
+}
+
+// The unit's tools write one record per line, each closed by its line break, and nothing after
+// the end record. A blank line among the records, anything after the end record or a last line
+// without its break marks a file cut or edited by hand. Returns -1 when the layout holds, else
+// the number (from 0) of the offending line; `beforeEnd` tells a blank line among the records.
+int lineLayoutFault(const QByteArray& text, bool* beforeEnd)
+{
+    *beforeEnd = false;
+    const QList<QByteArray> lines = text.split('\n');
+    // split() leaves what follows the last line break as the last entry: empty when the last
+    // line was closed.
+    if (!lines.last().isEmpty())
+        return lines.size() - 1;
+    int lastRecord = -1;
+    for (int i = 0; i < lines.size() - 1; ++i) {
+        if (!lines.at(i).trimmed().isEmpty())
+            lastRecord = i;
+    }
+    for (int i = 0; i < lines.size() - 1; ++i) {
+        if (lines.at(i).trimmed().isEmpty()) {
+            *beforeEnd = i < lastRecord;
+            return i;
+        }
+    }
+    return -1;
 }
 
 QString hex5(quint32 value)
@@ -160,7 +199,7 @@ bool CBurnManagerX::openHexFile(const char* path)
 
     const RegularFileRead read = readRegularFile(QFile::decodeName(path), kMaxHexFileBytes);
     if (!read.ok()) {
-        hexReport(QStringLiteral("Error, ") + read.error);
+        qDebug() << "CBurnManagerX::openHexFile:" << read.error;
         return false;
     }
     IntelHex::AddressModel model;
@@ -170,20 +209,42 @@ bool CBurnManagerX::openHexFile(const char* path)
     model.requireEndOfFile = true;
     const IntelHex::Result hex = IntelHex::parse(read.bytes, model);
     if (!hex.ok) {
-        hexReport(QStringLiteral("Error, ") + hex.error);
+        if (hex.line == 0) {
+            hexReport(kHexLogFault + QStringLiteral("Error, missing EOF record"));
+        } else {
+            const QByteArray line = read.bytes.split('\n').value(hex.line - 1);
+            const int type = recordType(line);
+            const QString number = QString::number(hex.line - 1);
+            if (!line.startsWith(':'))
+                hexReport(kHexLog + QStringLiteral("Error,missing colon (line #") + number + QLatin1Char(')'));
+            else if (type == 3 || type > 5)
+                hexReport(kHexLogFault + QStringLiteral("Error,wrong record type (line #") + number + QLatin1Char(')'));
+            else
+                qDebug() << "CBurnManagerX::openHexFile:" << hex.error;
+        }
+        return false;
+    }
+    bool beforeEnd = false;
+    const int badLine = lineLayoutFault(read.bytes, &beforeEnd);
+    if (badLine >= 0) {
+        if (beforeEnd)
+            hexReport(kHexLog + QStringLiteral("Error,missing colon (line #%1)").arg(badLine));
+        else
+            qDebug() << "CBurnManagerX::openHexFile: line" << badLine << "after the end record or without its line break";
         return false;
     }
     // A file without data would leave the unit prepared and empty while reporting success.
     if (hex.image.records.isEmpty()) {
-        hexReport(QStringLiteral("Error, no data records"));
+        qDebug() << "CBurnManagerX::openHexFile: no data records";
         return false;
     }
     for (auto it = hex.image.records.cbegin(); it != hex.image.records.cend(); ++it) {
         if (it.value() > kMaxRecordLength) {
-            hexReport(QStringLiteral("Error, the record at 0x%1 holds %2 bytes, a block carries at most %3")
-                          .arg(it.key(), 0, 16)
-                          .arg(it.value())
-                          .arg(kMaxRecordLength));
+            qDebug() << "CBurnManagerX::openHexFile:"
+                     << QStringLiteral("the record at 0x%1 holds %2 bytes, a block carries at most %3")
+                            .arg(it.key(), 0, 16)
+                            .arg(it.value())
+                            .arg(kMaxRecordLength);
             return false;
         }
     }
@@ -192,9 +253,9 @@ bool CBurnManagerX::openHexFile(const char* path)
     m_hexMinAddress = hex.image.minAddress;
     m_hexMaxAddress = hex.image.maxAddress;
     const quint32 length = m_hexMaxAddress - m_hexMinAddress;
-    hexReport(QStringLiteral("Start address: 0x") + hex5(m_hexMinAddress));
-    hexReport(QStringLiteral("End   address: 0x") + hex5(m_hexMaxAddress));
-    hexReport(QStringLiteral("Length       : 0x%1( %2 bytes)").arg(hex5(length)).arg(length));
+    hexReport(kHexLog + QStringLiteral("Start address: 0x") + hex5(m_hexMinAddress));
+    hexReport(kHexLog + QStringLiteral("End   address: 0x") + hex5(m_hexMaxAddress));
+    hexReport(kHexLog + QStringLiteral("Length       : 0x%1( %2 bytes)").arg(hex5(length)).arg(length));
     return true;
 }
 
@@ -254,16 +315,17 @@ bool CBurnManagerX::burnUsbBulk(const std::string& file, const QString& unitName
         return false;
     }
     if (!openHexFile(file.c_str())) {
-        unit.reset();
         message(kFileError);
+        unit.reset();
         return false;
     }
     // A claim the unit refuses shows in the first command.
     unit->claimInterface(0);
+    // The unit stays claimed until the user has read the outcome.
     auto finish = [&](bool ok, const QString& text) {
+        message(m_unitGone && !ok ? kUnitGone : text);
         unit->releaseInterface(0);
         unit.reset();
-        message(m_unitGone && !ok ? kUnitGone : text);
         return ok;
     };
 
@@ -328,9 +390,6 @@ CBurnManagerX::MacLayout CBurnManagerX::scanMacFile(const QByteArray& file)
                             .arg(payload)
                             .arg(size - pos - kMacHeaderSize));
         if (type == kSectionReceiver || type == kSectionSender) {
-            // The start packet carries the payload's first two bytes.
-            if (section.length1 < 2)
-                return fail(QStringLiteral("the firmware section at %1 is empty").arg(pos));
             (type == kSectionReceiver ? layout.receiver : layout.sender) = section;
         } else if (type == kSectionCommon) {
             layout.common = section;
@@ -403,8 +462,8 @@ bool CBurnManagerX::BurnMac(const std::string& file, const QString& unitName, bo
         return false;
     }
     auto finish = [&](bool ok, const QString& text) {
-        unit.reset();
         message(m_unitGone && !ok ? kUnitGone : text);
+        unit.reset();
         return ok;
     };
 
@@ -417,8 +476,11 @@ bool CBurnManagerX::BurnMac(const std::string& file, const QString& unitName, bo
     // Every section is checked against the file before the unit hears anything.
     const MacLayout layout = scanMacFile(bytes);
     const MacSection& firmware = isSender ? layout.sender : layout.receiver;
-    if (!layout.ok || !firmware.found()) {
-        qDebug() << "CBurnManagerX::BurnMac:" << (layout.ok ? QStringLiteral("no section for this unit") : layout.error);
+    // The start packet carries the first two bytes of the unit's firmware; the other role's
+    // section is never sent and may be anything.
+    if (!layout.ok || !firmware.found() || firmware.length1 < 2) {
+        qDebug() << "CBurnManagerX::BurnMac:"
+                 << (layout.ok ? QStringLiteral("no firmware section for this unit") : layout.error);
         return finish(false, kFileError);
     }
 

@@ -233,7 +233,7 @@ int RolvaneSim::takeControl(const QByteArray& data)
 
 int RolvaneSim::controlRead(int requestType, int request, int value, int index, QByteArray* data, int length)
 {
-    if (requestType != 0xC2 || request != 0x2D || value != 0 || index != 0 || length < 1)
+    if (requestType != 0xC2 || request != 0x2D || value != 0 || index != 0 || length != 1)
         return -EPIPE;
     if (m_macSilent && int(m_stage) >= int(m_macSilentFrom))
         return Silent;
