@@ -399,6 +399,10 @@ private slots:
         s = FirmwareScript();
         s.silentAt = SorvaneSim::Closing;
         QTest::newRow("closing block unanswered") << s << 0;
+        s = FirmwareScript();
+        s.requestIntervalMs = 1; // "C"s without a pause until block 0 comes
+        s.requestRepeats = 100000;
+        QTest::newRow("the unit asks without pause") << s << 0;
     }
     void hiccupsAreRiddenOut()
     {
@@ -407,7 +411,11 @@ private slots:
         Fixture f;
         f.sim.setFirmwareScripts({script});
         const QByteArray bytes = image(5000, 3);
+        QElapsedTimer clock;
+        clock.start();
         f.update(bytes);
+        // Every wait kept its bound: none of these rides more than a few of them.
+        QVERIFY2(clock.elapsed() < TimeScale::ms(60000), qPrintable(QString::number(clock.elapsed())));
         QVERIFY(shown(f.dialogs, "Status", kSuccess));
         const SorvaneSim::FirmwareFile file = f.sim.firmwareFiles().value(0);
         QVERIFY(file.data.left(5000) == bytes);
