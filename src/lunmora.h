@@ -50,6 +50,9 @@ public:
     void enableEdidControls();
 
     bool isPageBusy() const { return pageBusy; }
+    // Holds the page's device poll and device search off while another page moves the unit's
+    // firmware over its port; that page gives it back when the upload has ended.
+    void setPageBusy(bool busy) { pageBusy = busy; }
     int linkState() const { return availability; }
     int tabState() const { return pageState; }
     Device selectedDevice() const { return currentDevice; }

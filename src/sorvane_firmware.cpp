@@ -192,9 +192,19 @@ void SorvaneInterface::firmwareTransferFailed(const QString& text)
 void SorvaneInterface::sorvaneFirmwareUpdate()
 {
     const bool splitter = isSplitterProduct(ui->productCombobox->currentText());
-    // The splitter page must not poll or search the unit while it takes its firmware.
-    if (splitter && lunmoraLink)
-        lunmoraLink->setPollingEnabled(false);
+    // The splitter page must not poll or search the unit while it takes its firmware (a list
+    // refresh of the hub switches the poll back on, the busy flag holds); every way out of the
+    // update gives the page back.
+    struct SplitterHold {
+        Lunmora* page;
+        ~SplitterHold()
+        {
+            if (page)
+                page->setPageBusy(false);
+        }
+    } hold{splitter ? lunmoraLink : nullptr};
+    if (hold.page)
+        hold.page->setPageBusy(true);
     firmwarePath = ui->updateFilename->text();
     ui->sorvaneFirmwareUpdate->setEnabled(false);
     ui->ConfiguratorTabs->setEnabled(false);
@@ -246,10 +256,8 @@ void SorvaneInterface::sorvaneFirmwareUpdate()
         }
         // The splitter page waits for the unit's return and checks its version itself; this page
         // has nothing to refresh on a splitter's port.
-        if (lunmoraLink) {
+        if (lunmoraLink)
             lunmoraLink->finishFirmwareUpdate(firmwarePath);
-            lunmoraLink->setPollingEnabled(true);
-        }
         endFirstUpload(true);
         return;
     }

@@ -386,9 +386,11 @@ bool YmodemSender::awaitRequest(int waitMs, Answer* why)
         const int b = takeByte(deadline);
         if (b == quint8(CRC_REQUEST) && !inText) {
             int next = takeByte(QDeadlineTimer(lookMs));
-            while (next == quint8(CRC_REQUEST))
+            // A run of "C"s is still a request; a unit that never stops sending them does not
+            // hold the wait past its deadline.
+            while (next == quint8(CRC_REQUEST) && !deadline.hasExpired())
                 next = takeByte(QDeadlineTimer(lookMs));
-            if (!isText(next))
+            if (!isText(next) || next == quint8(CRC_REQUEST))
                 return true;
             inText = true;
             previous = next;

@@ -442,11 +442,11 @@ void SorvaneSim::startFirmware()
 
 void SorvaneSim::askForHeader(int asked)
 {
-    if (m_fwPhase != Fw::Header || m_fwGone || asked >= 10)
+    if (m_fwPhase != Fw::Header || m_fwGone || asked >= m_fw.requestRepeats)
         return;
     push("C");
     const int transfer = m_fwFiles.size();
-    schedule(2000, [this, asked, transfer] {
+    schedule(m_fw.requestIntervalMs, [this, asked, transfer] {
         if (m_fwFiles.size() == transfer)
             askForHeader(asked + 1);
     });
@@ -561,6 +561,8 @@ void SorvaneSim::firmwareFrame(const QByteArray& frame)
         file.size = payload.mid(nul + 1, end - nul - 1).toLongLong(&ok);
         if (nul <= 0 || end < 0 || !ok)
             file.errors << QStringLiteral("block 0: name or size unreadable");
+        else if (payload.mid(end).count('\0') != payload.size() - end)
+            file.errors << QStringLiteral("block 0: not zeros after the size");
         m_fwPhase = Fw::Data;
         reply(QByteArray(1, ACK) + (m_fw.requestAfterHeader ? QByteArray("C") : QByteArray()));
         return;
@@ -588,6 +590,10 @@ void SorvaneSim::firmwareFrame(const QByteArray& frame)
             return;
         if (file.data.size() < file.size)
             file.errors << QStringLiteral("%1 bytes of %2 came").arg(file.data.size()).arg(file.size);
+        else if (file.data.size() - file.size >= 1024)
+            file.errors << QStringLiteral("a block past the size");
+        else if (file.data.mid(int(file.size)).count(char(0x1A)) != file.data.size() - file.size)
+            file.errors << QStringLiteral("the last block not padded with 0x1A");
         file.data.truncate(int(file.size));
         file.complete = true;
         reply(QByteArray(1, ACK));

@@ -35,9 +35,10 @@
 //
 // Firmware receiver, written from the wire format: after the echo the unit prints a greeting line
 // (its text holds "C"s inside words) and asks with "C", again every 2000 ms (ten times) while
-// block 0 does not come. It takes block 0 (name NUL size NUL, CRC-16), answers ACK and "C", takes
-// 1024-byte blocks (number, complement and CRC-16 checked: a bad frame gets NAK, a repeat of the
-// last block ACK), answers EOT with ACK and "C", the empty block 0 with ACK, and then prints its
+// block 0 does not come. It takes block 0 (name NUL size NUL, zeros to its end, CRC-16), answers
+// ACK and "C", takes 1024-byte blocks (number, complement and CRC-16 checked: a bad frame gets
+// NAK, a repeat of the last block ACK; the last one padded with 0x1A, no block past the size),
+// answers EOT with ACK and "C", the empty block 0 with ACK, and then prints its
 // programming lines and "restart" as the script says. CAN CAN between frames ends the transfer.
 // Faults are keyed like SimYmodemReceiver's: 0 block 0, n the n-th data block, Eot, Closing.
 class SorvaneSim : public SimDevice
@@ -50,6 +51,8 @@ public:
     struct FirmwareScript {
         QByteArray greeting = QByteArrayLiteral("Firmware upgrade: send the image by YMODEM (CRC-16)\r\n");
         bool request = true;            // false: the unit never asks with "C"
+        int requestIntervalMs = 2000;   // "C" again after this while block 0 does not come,
+        int requestRepeats = 10;        // this many times
         bool requestAfterHeader = true;
         bool requestAfterEot = true;
         QMap<int, int> nak;             // key -> how many arrivals of it get NAK
