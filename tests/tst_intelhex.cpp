@@ -2,6 +2,7 @@
 // start records) read back to the bytes they were made from, the boot loader's address model,
 // and crafted faults, each refused with its line.
 #include "plexatest.h"
+#include "hexrecord.h"
 #include "intelhex.h"
 
 #include <QProcess>
@@ -21,20 +22,9 @@ QByteArray randomBytes(int size, quint32 seed)
     return out;
 }
 
-// One record with its checksum.
 QByteArray record(int type, quint16 address, const QByteArray& data)
 {
-    QByteArray bytes;
-    bytes.append(char(data.size()));
-    bytes.append(char(address >> 8));
-    bytes.append(char(address & 0xFF));
-    bytes.append(char(type));
-    bytes.append(data);
-    quint8 sum = 0;
-    for (char c : bytes)
-        sum = quint8(sum + quint8(c));
-    bytes.append(char(quint8(0x100 - sum)));
-    return ":" + bytes.toHex().toUpper() + "\r\n";
+    return hexRecord(type, address, data);
 }
 
 const QByteArray Eof = QByteArrayLiteral(":00000001FF\r\n");

@@ -2,6 +2,7 @@
 // made by objcopy; and the real libusb of this machine, which has no such unit.
 #include "plexatest.h"
 #include "fakeusbbus.h"
+#include "hexrecord.h"
 #include "rolvanesim.h"
 #include "scripteddialogs.h"
 #include "ui_mainui.h"
@@ -73,20 +74,10 @@ QByteArray objcopyHex(const QByteArray& bin, quint32 address)
     return PlexaTest::readFile(out);
 }
 
-// One hand-made record, for what objcopy does not write.
-QByteArray hexRecord(int type, quint16 address, const QByteArray& data)
+// Records end in LF here, as the burner's files do.
+QByteArray hexLine(int type, quint16 address, const QByteArray& data)
 {
-    QByteArray r;
-    r.append(char(data.size()));
-    r.append(char(address >> 8));
-    r.append(char(address & 0xFF));
-    r.append(char(type));
-    r.append(data);
-    quint8 sum = 0;
-    for (char c : r)
-        sum = quint8(sum + quint8(c));
-    r.append(char(quint8(-sum)));
-    return ":" + r.toHex().toUpper() + "\n";
+    return hexRecord(type, address, data, "\n");
 }
 
 // Puts at `path` what a bad-file case asks for: nothing ("missing"), a FIFO, a sparse file one
@@ -104,8 +95,8 @@ bool placeFile(const QString& path, const QString& special, const QByteArray& by
     return special == QLatin1String("huge") ? f.resize(limit + 1) : f.write(bytes) == bytes.size();
 }
 
-const QByteArray kHexBase = hexRecord(4, 0, QByteArray::fromHex("0800"));
-const QByteArray kHexEnd = hexRecord(1, 0, QByteArray());
+const QByteArray kHexBase = hexLine(4, 0, QByteArray::fromHex("0800"));
+const QByteArray kHexEnd = hexLine(1, 0, QByteArray());
 
 // One section of a "MAC" file. For the 0xFF section the payload is both parts.
 QByteArray macSection(quint8 type, const QByteArray& part1, const QByteArray& part2 = QByteArray(),
@@ -342,9 +333,9 @@ void TestRolvane::appBlocksGoInAddressOrder()
     // Records out of order across two 64 KiB banks, an odd-sized one (two words for five bytes)
     // and a start address the reader passes over; a busy unit that needs a few reads before it
     // is ready.
-    const QByteArray hex = hexRecord(4, 0, QByteArray::fromHex("0801")) + hexRecord(0, 0x0010, pattern(8, 3))
-        + kHexBase + hexRecord(0, 0x6000, pattern(5, 1)) + hexRecord(0, 0x5800, pattern(32, 2))
-        + hexRecord(5, 0, QByteArray::fromHex("08005800")) + kHexEnd;
+    const QByteArray hex = hexLine(4, 0, QByteArray::fromHex("0801")) + hexLine(0, 0x0010, pattern(8, 3))
+        + kHexBase + hexLine(0, 0x6000, pattern(5, 1)) + hexLine(0, 0x5800, pattern(32, 2))
+        + hexLine(5, 0, QByteArray::fromHex("08005800")) + kHexEnd;
     m_sim->setBusyReads(3);
     QCOMPARE(burn(hex, QStringLiteral("APP")), (QList<bool>{false, true}));
     QCOMPARE(messages(), QStringList{kSuccess});
@@ -453,12 +444,12 @@ void TestRolvane::appBadFilesAreRefusedBeforeAnythingIsSent_data()
     QTest::newRow("bad checksum") << QByteArray(good).replace(":020000040800F2", ":020000040800F3") << "";
     QTest::newRow("below the window") << objcopyHex(pattern(16), 0x080057F8) << "";
     QTest::newRow("at the window's end") << objcopyHex(pattern(16), 0x080FF800) << "";
-    QTest::newRow("start segment record") << kHexBase + hexRecord(0, 0x5800, pattern(4)) + hexRecord(3, 0, QByteArray(4, '\0')) + kHexEnd << "";
-    QTest::newRow("record too long for a block") << kHexBase + hexRecord(0, 0x5800, pattern(248)) + kHexEnd << "";
+    QTest::newRow("start segment record") << kHexBase + hexLine(0, 0x5800, pattern(4)) + hexLine(3, 0, QByteArray(4, '\0')) + kHexEnd << "";
+    QTest::newRow("record too long for a block") << kHexBase + hexLine(0, 0x5800, pattern(248)) + kHexEnd << "";
     QTest::newRow("no data") << kHexBase + kHexEnd << "";
     QTest::newRow("last line without its line break") << good.left(good.size() - 1) << "";
     QTest::newRow("blank line after the end record") << good + "\n" << "";
-    QTest::newRow("blank line among the records") << kHexBase + "\n" + hexRecord(0, 0x5800, pattern(4)) + kHexEnd << "";
+    QTest::newRow("blank line among the records") << kHexBase + "\n" + hexLine(0, 0x5800, pattern(4)) + kHexEnd << "";
 }
 
 void TestRolvane::appBadFilesAreRefusedBeforeAnythingIsSent()
@@ -725,11 +716,11 @@ void TestRolvane::hexReportOnStandardOutput_data()
                                         "Open hex file     -> Length       : 0x00063( 99 bytes)\n");
     QTest::newRow("missing colon") << kHexBase + "0000000000\n" + kHexEnd
                                    << QByteArray("Open hex file     -> Error,missing colon (line #1)\n");
-    QTest::newRow("blank line among the records") << kHexBase + "\n" + hexRecord(0, 0x5800, pattern(4)) + kHexEnd
+    QTest::newRow("blank line among the records") << kHexBase + "\n" + hexLine(0, 0x5800, pattern(4)) + kHexEnd
                                                   << QByteArray("Open hex file     -> Error,missing colon (line #1)\n");
-    QTest::newRow("wrong record type") << kHexBase + hexRecord(0, 0x5800, pattern(4)) + hexRecord(6, 0, QByteArray()) + kHexEnd
+    QTest::newRow("wrong record type") << kHexBase + hexLine(0, 0x5800, pattern(4)) + hexLine(6, 0, QByteArray()) + kHexEnd
                                        << QByteArray("Open hex file      -> Error,wrong record type (line #2)\n");
-    QTest::newRow("missing EOF") << kHexBase + hexRecord(0, 0x5800, pattern(4))
+    QTest::newRow("missing EOF") << kHexBase + hexLine(0, 0x5800, pattern(4))
                                  << QByteArray("Open hex file      -> Error, missing EOF record\n");
     QTest::newRow("empty") << QByteArray() << QByteArray("Open hex file      -> Error, missing EOF record\n");
     QTest::newRow("bad checksum: silent") << kHexBase.left(14) + "3\n" + kHexEnd << QByteArray();
