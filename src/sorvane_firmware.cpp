@@ -169,6 +169,7 @@ QString SorvaneInterface::sendFirmwareFile(const QString& path, const QByteArray
     qDebug() << upgradeCommand << "firmarefilename: " << path << "file size:" << bytes.size();
     YmodemBufferChannel channel(*port, rxBuffer, rxIndex);
     const YmodemResult result = YmodemSender(channel, options).send(path, bytes);
+    textAfterEnding = result.endingAt >= 0 ? result.received.mid(result.endingAt) : QByteArray();
     if (!result.ok()) {
         qDebug() << "firmware upload failed at step" << int(result.stage) << result.reason;
         return transferFailure(result.stage);
@@ -425,7 +426,7 @@ bool SorvaneInterface::performHDBTContinue(QString file, int stage)
     // away is looked at first, and its last bytes are kept, so a word cut by the renewal is found.
     rxBuffer.remove(0, rxIndex);
     rxIndex = 0;
-    QByteArray tail;
+    QByteArray tail = textAfterEnding;
     int count = 0;
     QElapsedTimer overall;
     overall.start();

@@ -232,6 +232,9 @@ private:
     QString uploadPath;
     int rxIndex = 0;
     QByteArray rxBuffer;
+    // What the unit said after the last firmware file's ending went out, read while its answer was
+    // awaited: a unit that programs without answering may already have said "restart" there.
+    QByteArray textAfterEnding;
     QByteArray lineBuffer;
     QString versionText;
     QString statusText;

@@ -631,6 +631,11 @@ private slots:
         split.restartCharGapMs = 1500; // the word spans more than one watch window
         QTest::newRow("restart cut by a window renewal")
             << QList<int>{1, 2} << QList<FirmwareScript>{split} << kSuccess << kSuccess << 2;
+        FirmwareScript unanswered;
+        unanswered.ackClosing = false;
+        unanswered.progressLines = 0; // "restart" comes while the closing block awaits its answer
+        QTest::newRow("restart instead of the closing block's answer")
+            << QList<int>{1, 2} << QList<FirmwareScript>{unanswered} << kSuccess << kSuccess << 2;
         FirmwareScript silent;
         silent.progressLines = 0;
         silent.restartText.clear();

@@ -601,6 +601,7 @@ YmodemResult YmodemSender::send(const QString& fileName, QIODevice& source, qint
     }
     pause(o.closingPauseMs, result);
     const QByteArray ending = o.ending == YmodemEnding::FinalEot ? QByteArray(1, EOT) : closingFrame(o.check);
+    result.endingAt = m_received.size();
     if (o.closingAckOptional) {
         // The file is whole: an ending the receiver does not answer is noted, not a failure.
         for (int attempt = 0; attempt <= qMin(1, o.maxResends); ++attempt) {

@@ -168,6 +168,7 @@ struct YmodemResult {
     int resends = 0;         // frames sent again after a NAK or silence (sender); NAKs sent (receiver)
     qint64 pausedMs = 0;     // time spent in the fixed pauses of the options, measured
     QByteArray received;     // sender: every byte read from the peer (answers and its text)
+    int endingAt = -1;       // sender: where in `received` the reading stood when the ending went out
     QString warning;         // something went amiss that did not spoil the file (for the log)
 
     bool ok() const { return status == Status::Done; }

@@ -596,7 +596,8 @@ void SorvaneSim::firmwareFrame(const QByteArray& frame)
             file.errors << QStringLiteral("the last block not padded with 0x1A");
         file.data.truncate(int(file.size));
         file.complete = true;
-        reply(QByteArray(1, ACK));
+        if (m_fw.ackClosing)
+            reply(QByteArray(1, ACK));
         endFirmware();
         programmingOutput(0);
         return;

@@ -59,6 +59,7 @@ public:
         int silentAt = NoKey;           // from this key on the unit answers nothing
         int cancelAt = NoKey;           // this key is answered CAN CAN
         int vanishAt = NoKey;           // at this key the unit is unplugged (its pty closes)
+        bool ackClosing = true;         // false: the closing block is taken but never answered
         // After the closing block: `progressLines` lines (-1: for ever), one every interval, then
         // `restartText` (empty: none), one character per `restartCharGapMs` when that is set.
         QByteArray progressLine = QByteArrayLiteral("Programming...\r\n");
