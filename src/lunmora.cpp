@@ -200,11 +200,7 @@ void Lunmora::findDevices()
     for (const SerialPortEntry& port : SerialPortLister::availablePorts()) {
         if (!startsWithModel(port.description))
             continue;
-        Device device;
-        device.manufacturer = port.manufacturer;
-        device.portName = port.portName;
-        device.productId = port.productId;
-        device.vendorId = port.vendorId;
+        Device device = deviceOnPort(port);
         const QStringList models = splitterModels();
         for (int i = 0; i < models.size(); ++i) {
             if (port.description.contains(models[i])) {

@@ -38,11 +38,7 @@ void Scaler::findDevices()
         if (!isGenericScalerPort(port))
             continue;
         const QString key = portKey(port.description);
-        Device device;
-        device.manufacturer = port.manufacturer;
-        device.portName = port.portName;
-        device.productId = port.productId;
-        device.vendorId = port.vendorId;
+        Device device = deviceOnPort(port);
         if (key.contains(ID_CORMITH)) {
             device.name = NAME_SCALER_HDMI_VGA_TO_3GSDI;
             device.type = 4;

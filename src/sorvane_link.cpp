@@ -119,12 +119,8 @@ void SorvaneInterface::findDevices()
         const int type = sorvaneTypeForDescription(entry.description);
         if (type == 0)
             continue;
-        Device d;
+        Device d = deviceOnPort(entry);
         d.name = deviceTypeName(type);
-        d.portName = entry.portName;
-        d.productId = entry.productId;
-        d.vendorId = entry.vendorId;
-        d.manufacturer = entry.manufacturer;
         d.type = type;
         devices.append(d);
     }

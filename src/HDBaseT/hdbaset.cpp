@@ -158,11 +158,7 @@ QList<Device> HDBaseT::findDevices()
         if (!isUnitPort(port))
             continue;
         const QString description = stripped(port.description);
-        Device device;
-        device.manufacturer = port.manufacturer;
-        device.portName = port.portName;
-        device.productId = port.productId;
-        device.vendorId = port.vendorId;
+        Device device = deviceOnPort(port);
         for (const UnitModel& model : unitModels()) {
             if (description.contains(*model.prefix)) {
                 device.name = *model.name;

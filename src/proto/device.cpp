@@ -1,4 +1,5 @@
 #include "device.h"
+#include "serialports.h"
 
 
 #include <cstring>
@@ -95,4 +96,14 @@ QString MacAddress::toString() const
     for (int i = 0; i < 6; ++i)
         bytes[i] = quint8(m_value >> (8 * (5 - i)));
     return macToString(bytes);
+}
+
+Device deviceOnPort(const SerialPortEntry& port)
+{
+    Device device;
+    device.manufacturer = port.manufacturer;
+    device.portName = port.portName;
+    device.productId = port.productId;
+    device.vendorId = port.vendorId;
+    return device;
 }

@@ -25,6 +25,12 @@ struct Device {
     bool operator!=(const Device& other) const { return !(*this == other); }
 };
 
+struct SerialPortEntry;
+
+// A serial-port unit as the pages list it: the port's name, USB ids and manufacturer; the page
+// fills in the name and type.
+Device deviceOnPort(const SerialPortEntry& port);
+
 // Two device lists are the same unit set when every entry matches on portName and type, in order.
 bool sameDeviceList(const QList<Device>& a, const QList<Device>& b);
 
