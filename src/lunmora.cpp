@@ -1,11 +1,13 @@
 // The splitter controller: link, discovery and poll, page set-up, the HDCP, Status and System
 // pages, the EDID operations of the Manage EDID page and the firmware page.
 //
-// Every answer is collected by the shared ReplyReader (the unit's echo line dropped), and every
-// setting, reset and upload counts as done only when the unit answered in full: its echo, the
-// words with the command's keyword, the prompt. Indexes the unit reports are range-checked, EDIDs
-// pass the shared transfer check in both directions, and a download replaces a file only once
-// the EDID has been read and checked.
+// Every answer is collected by the shared ReplyReader up to the prompt, or for as long as the
+// unit may take when no prompt comes; what the unit printed up to and including the echo of the
+// command is not part of it. A setting, reset or upload counts as done when the unit answered
+// without refusing it (an output's HDCP setting when the answer names it); a read when its words
+// are what the page reads. Indexes the unit reports are range-checked, EDIDs pass the shared
+// transfer check in both directions, and a download replaces a file only once the EDID has been
+// read and checked.
 #include "lunmora.h"
 
 #include "constants.h"
@@ -85,19 +87,6 @@ int checkedIndex(const QString& word, const QStringList& choices)
     return value;
 }
 
-// What a setting's answer must name: the command's noun ("#SET_OUTPUT_HDCP 3" -> "OUTPUT_HDCP").
-QString commandKeyword(const QString& cmd)
-{
-    QString noun = cmd.section(QLatin1Char(' '), 0, 0);
-    for (const char* prefix : {"#SET_", "#SEND_", "#"}) {
-        if (noun.startsWith(QLatin1String(prefix))) {
-            noun = noun.mid(int(qstrlen(prefix)));
-            break;
-        }
-    }
-    return noun;
-}
-
 bool answerNames(const QStringList& words, const QString& keyword)
 {
     for (const QString& word : words)
@@ -128,10 +117,19 @@ QStringList versionsInFileName(const QString& fileName)
 
 } // namespace
 
-bool Lunmora::Answer::wellFormed() const
+bool Lunmora::Answer::refused() const
 {
     const QString lower = text.toLower();
-    return complete && echoed && !lower.contains(QLatin1String("wrong")) && !lower.contains(QLatin1String("invalid"));
+    return lower.contains(QLatin1String("wrong")) || lower.contains(QLatin1String("invalid"));
+}
+
+QString Lunmora::answerText(const QString& received, const QString& command)
+{
+    const int echo = command.isEmpty() ? -1 : received.indexOf(command);
+    const int lineFeed = received.indexOf(QLatin1Char('\n'), echo < 0 ? 0 : echo + command.size());
+    QString text = lineFeed < 0 ? QString() : received.mid(lineFeed + 1);
+    text.remove(QLatin1Char('>'));
+    return text.trimmed();
 }
 
 Lunmora::Lunmora(Ui_MainUI* ui)
@@ -300,22 +298,23 @@ void Lunmora::closePort()
 
 Lunmora::Answer Lunmora::exchange(const QByteArray& line)
 {
+    // The echo is taken apart here, with whatever the unit printed before it.
     ReplyRules rules = ReplyRules::serial();
-    rules.dropEcho = true;
+    rules.dropEcho = false;
     ReplyReader reader(serialPort, rules);
     QByteArray heard;
     reader.setTap([&heard](const QByteArray& bytes) { heard += bytes; });
     ReplyWait wait;
     wait.waitMs = answerWaitMs;
+    // Without the prompt the text received within the wait is the answer.
     const ReplyResult result = reader.exchange(line, wait);
     rxBuffer += heard;
 
     Answer answer;
-    answer.complete = result.isComplete();
-    const QByteArray echo = line.endsWith('\r') ? line.left(line.size() - 1) : line;
-    answer.echoed = heard.startsWith(echo + "\r") || heard.startsWith(echo + "\n");
-    answer.text = result.text;
-    answer.words = result.text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+    answer.heard = !heard.isEmpty();
+    const QByteArray command = line.endsWith('\r') ? line.left(line.size() - 1) : line;
+    answer.text = answerText(QString::fromLatin1(heard), QString::fromLatin1(command));
+    answer.words = answer.text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
     if (result.status == ReplyResult::Status::LinkClosed)
         closePort();
     return answer;
@@ -408,7 +407,12 @@ void Lunmora::handleCommand(QString cmd, QString param)
     handleCommandWait(cmd, param, QString(), 500);
     if (!lastLineWritten)
         return; // the reason is shown already
-    if (lastAnswer.wellFormed() && answerNames(lastAnswer.words, commandKeyword(cmd)))
+    // Units word their answers differently: a setting is taken unless the unit said nothing or
+    // refused it. An output's HDCP setting is confirmed by name.
+    bool updated = lastAnswer.taken();
+    if (cmd.contains(QLatin1String("SET_OUTPUT_HDCP")))
+        updated = updated && answerNames(lastAnswer.words, QStringLiteral("OUTPUT_HDCP"));
+    if (updated)
         showStatus(settingUpdated, normalPalette, statusClearMs);
     else
         showStatus(errorOccured, errorPalette);
@@ -434,7 +438,7 @@ void Lunmora::factoryReset()
 {
     showStatus(QStringLiteral("Resetting. Please wait..."), busyPalette);
     handleCommandWait(QStringLiteral("#FACTORY_RESET"), QString(), QString(), 500);
-    const bool done = lastLineWritten && lastAnswer.wellFormed() && answerNames(lastAnswer.words, commandKeyword(QStringLiteral("#FACTORY_RESET")));
+    const bool done = lastLineWritten && lastAnswer.taken();
     setAvailable();
     if (done)
         showStatus(QStringLiteral("Settings reset successfully."), normalPalette, statusClearMs);
@@ -591,7 +595,7 @@ void Lunmora::refreshHDCP()
     beginPageOperation();
     sendCommand(QStringLiteral("#GET_INPUT_HDCP"), QString(), QString(), 500);
     const int input = lastAnswer.words.size() == 2 ? checkedIndex(lastAnswer.words[1], INPUT_HDCP_CHOICES) : -1;
-    if (!lastAnswer.wellFormed() || input < 0) {
+    if (lastAnswer.refused() || input < 0) {
         errorOccurred();
         return;
     }
@@ -650,7 +654,7 @@ void Lunmora::refreshStatus()
         first = false;
         if (!linked)
             break;
-        if (lastAnswer.wellFormed() && lastAnswer.words.size() == 2)
+        if (!lastAnswer.refused() && lastAnswer.words.size() == 2)
             q.field->setText(q.codes.value(lastAnswer.words[1]));
     }
 
@@ -669,7 +673,7 @@ void Lunmora::refreshStatus()
         if (!linked || n == 0)
             break;
         linked = sendCommand(QString::fromLatin1(q.query), QString(), QString(), 500, false, false);
-        if (!linked || !lastAnswer.wellFormed() || lastAnswer.words.size() != n + q.extraWords)
+        if (!linked || lastAnswer.refused() || lastAnswer.words.size() != n + q.extraWords)
             continue;
         for (int k = 1; k <= n; ++k) {
             const QString code = lastAnswer.words[k + q.extraWords - 1];
@@ -702,7 +706,7 @@ QString Lunmora::edidReadCommand(int index) const
 QByteArray Lunmora::readSelectedEdid(QString* problem)
 {
     sendCommand(edidReadCommand(ui->selectEDIDFromDevice->currentIndex()), QString(), QString(), 500);
-    if (!lastAnswer.wellFormed() || lastAnswer.words.size() != 1) {
+    if (lastAnswer.refused() || lastAnswer.words.size() != 1) {
         *problem = QStringLiteral("Error occured! ") + wordsText(lastAnswer.words);
         return {};
     }
@@ -752,7 +756,7 @@ void Lunmora::copyEdid()
     showStatus(QStringLiteral("Copying..."), busyPalette);
     beginPageOperation();
     sendCommand(QStringLiteral("#SET_EDID_COPY"), QString::number(ui->copyFromDropdown->currentIndex() + 1), QString(), 500);
-    const bool copied = lastAnswer.wellFormed() && lastAnswer.words.size() == 1
+    const bool copied = !lastAnswer.refused() && lastAnswer.words.size() == 1
                      && lastAnswer.words[0].contains(QLatin1String("COMPLETE"));
     const QStringList words = lastAnswer.words;
     setAvailable();
@@ -790,7 +794,7 @@ void Lunmora::sendEDID(QString fileName)
         return;
     }
     sendCommand(QStringLiteral("#SEND_USER_EDID"), QString::fromLatin1(file.bytes.toHex()), QString(), 500);
-    const bool taken = lastAnswer.wellFormed() && answerNames(lastAnswer.words, commandKeyword(QStringLiteral("#SEND_USER_EDID")));
+    const bool taken = lastAnswer.taken();
     setAvailable();
     if (taken)
         showStatus(QStringLiteral("Done."), normalPalette, statusClearMs);
@@ -804,7 +808,7 @@ void Lunmora::refreshEDID()
     qDebug() << "setMinimumHeight";
     ui->scalerEDIDFrame->setMinimumHeight(170);
     if (sendCommand(QStringLiteral("#GET_EDID_MODE"), QString(), QString(), 500)) {
-        if (lastAnswer.wellFormed() && lastAnswer.words.size() == 3 && edidModeGroup) {
+        if (!lastAnswer.refused() && lastAnswer.words.size() == 3 && edidModeGroup) {
             const int mode = checkedIndex(lastAnswer.words[2], LUNMORA_EDID_MODE_CHOICES);
             if (mode >= 0)
                 edidModeGroup->setCheckedByText(LUNMORA_EDID_MODE_CHOICES[mode]);
@@ -820,7 +824,7 @@ QString Lunmora::queryFirmwareVersion(bool openFirst)
 {
     if (!sendCommand(QStringLiteral("#GET_FW"), QString(), QString(), 500, openFirst, false))
         return {};
-    if (!lastAnswer.wellFormed() || lastAnswer.words.size() != 2)
+    if (lastAnswer.refused() || lastAnswer.words.size() != 2)
         return {};
     const QString version = lastAnswer.words[1];
     ui->versionInfo->setText(QStringLiteral("FW ") + version);

@@ -59,6 +59,10 @@ public:
     QList<Device> knownDevices() const { return deviceList; }
     // Number of outputs of a splitter type (8, 9, 10); 0 for any other type.
     static int outputCountOfType(int type);
+    // What follows the echo of `command` (the line without its carriage return) in what the unit
+    // sent back, without the prompt: text the unit printed before the echo is dropped with it.
+    // Without the echo, everything up to the first line feed counts as the echo.
+    static QString answerText(const QString& received, const QString& command);
 
 signals:
     void commandComplete();
@@ -88,15 +92,15 @@ public slots:
 protected:
     Lunmora(Ui_MainUI* ui, NoSetup);
 
-    // The words of one answer, and whether it came as the unit sends it: the echoed command
-    // line first, then the words, then the prompt.
+    // One answer of the unit.
     struct Answer {
-        bool complete = false; // the prompt came
-        bool echoed = false;   // the first line was the command as written
-        QString text;
+        bool heard = false; // the unit sent something back
+        QString text;       // what followed the echo, the prompt removed, trimmed
         QStringList words;
-        // Complete, echoed and without a refusal ("wrong", "invalid").
-        bool wellFormed() const;
+        // The unit said no ("wrong", "invalid").
+        bool refused() const;
+        // The unit answered, and not with a refusal.
+        bool taken() const { return heard && !refused(); }
     };
 
     bool pageBusy = false;

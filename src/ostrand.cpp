@@ -1,12 +1,14 @@
 // Telnet matrix page: set-up per selected unit, status texts and the command runner with the
 // unit's Admin login.
 //
-// A unit answers a command line ("\r\n"-terminated) with its echo, the answer lines and the ">"
+// A unit answers a command line ("\r\n"-terminated) with its echo, the answer lines and its
 // prompt. A unit that wants a login answers the first command of a session with a question that
 // names the "userid" instead; the page then sends "Admin", the password and an empty line, and
-// the unit's welcome names its "telnet" server. Every reply is read through the shared reply
-// reader up to the prompt (or the login question), however the TCP stream is cut, and no wait
-// is unbounded: 5 s to connect, 800 ms for a greeting, 3.3 s per reply, a few login attempts.
+// the unit's welcome names its "telnet" server. Units differ in what their prompt says (">",
+// "> ", a word before ">"), so no reply is judged by its text: each one is taken once the unit
+// has fallen quiet after the pause that follows the write, the first line being the echo and the
+// last the prompt. No wait is unbounded: 5 s to connect, 800 ms for a greeting, the pause and
+// 3 s for each reply, a few login attempts.
 #include "ostrand.h"
 
 #include "dialogs.h"
@@ -18,6 +20,7 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -27,8 +30,15 @@
 
 namespace {
 const int connectWaitMs = 5000;
-const int greetingWaitMs = 800;  // the unit's optional greeting
-const int replyWaitMs = 3300;    // one reply, the unit's own pause included
+const int greetingPauseMs = 300; // the unit's optional greeting: the pause, then its wait
+const int greetingWaitMs = 500;
+const int commandPauseMs = 300;  // after a command line or the user name
+const int loginPauseMs = 600;    // after the password and after the empty line
+const int replyWaitMs = 3000;    // for a reply to start after its pause, and for its last line
+// A reply is over once the unit has sent nothing for this long. Units write the echo, the answer
+// and the prompt in pieces; a reply must also have its prompt line, so a pause between two of
+// those pieces never ends it early.
+const int quietMs = 300;
 const int closeWaitMs = 200;     // trailing bytes before hang-up
 const int statusShownMs = 2900;
 const int statusTimerMs = 3000;
@@ -38,28 +48,11 @@ const int maxLoginAttempts = 5;
 const int replyLimit = 64 * 1024;
 
 const QString errReply = QStringLiteral("err");
+const QString lineEnd = QStringLiteral("\r\n");
 
 qint64 nowMs()
 {
     return QDateTime::currentMSecsSinceEpoch();
-}
-
-// A reply is over at the unit's prompt, which follows a line end (or is the whole reply), or at
-// a login question: text naming the user id or password that ends in ":".
-bool replyDone(const QString& raw)
-{
-    const QString text = raw.trimmed();
-    if (text == QLatin1String(">"))
-        return true;
-    if (text.endsWith(QLatin1Char('>'))) {
-        const int before = raw.lastIndexOf(QLatin1Char('>')) - 1;
-        return before >= 0 && (raw.at(before) == QLatin1Char('\n') || raw.at(before) == QLatin1Char('\r'));
-    }
-    if (text.endsWith(QLatin1Char(':'))) {
-        const QString lower = text.toLower();
-        return lower.contains(QLatin1String("userid")) || lower.contains(QLatin1String("password"));
-    }
-    return false;
 }
 
 bool asksLogin(const QString& reply)
@@ -67,13 +60,32 @@ bool asksLogin(const QString& reply)
     return reply.toLower().contains(QLatin1String("userid"));
 }
 
-ReplyRules telnetRules()
+// A command's reply has come to its prompt: after the echo's line end there is a last line with
+// something on it, whatever it says.
+bool hasPromptLine(const QString& reply)
+{
+    const int end = reply.lastIndexOf(lineEnd);
+    return end >= 0 && !reply.midRef(end + lineEnd.size()).trimmed().isEmpty();
+}
+
+// Complete at the first bytes, whatever they are.
+ReplyRules firstBytesRules()
 {
     ReplyRules rules;
-    rules.prompt = QByteArrayLiteral("\n>");
-    rules.completion = ReplyRules::Completion::EndsWithPrompt;
-    rules.completeWhen = replyDone;
+    rules.prompt.clear();
+    rules.completeWhen = [](const QString&) { return true; };
     rules.limit = replyLimit;
+    return rules;
+}
+
+// Complete once the unit has been quiet; nothing at all within quietMs is quiet too.
+ReplyRules quietRules(int limit)
+{
+    ReplyRules rules;
+    rules.prompt.clear();
+    rules.completion = ReplyRules::Completion::Quiet;
+    rules.quietMs = quietMs;
+    rules.limit = qMax(0, limit);
     return rules;
 }
 
@@ -87,8 +99,7 @@ ReplyWait blockingWait(int ms)
 } // namespace
 
 struct Ostrand::Step {
-    bool ok = false;      // an answer came (complete, or at least something for a login step)
-    bool complete = false;
+    bool ok = false; // a whole reply came (for a login step: something came)
     QString raw;
 };
 
@@ -242,24 +253,54 @@ bool Ostrand::openLink(const QString& ip, const QString& port)
         return false;
     }
     // The unit's greeting, if any, is not the answer to anything.
-    ReplyReader(socket, telnetRules()).collect(blockingWait(greetingWaitMs));
+    exchange(QByteArray(), greetingPauseMs, greetingWaitMs, false);
     return true;
 }
 
-// Writes `line` and reads its reply. A command's reply must end in the prompt or be a login
-// question; a login step takes whatever came before the wait ran out, as long as something did.
-Ostrand::Step Ostrand::exchange(const QByteArray& line, bool commandReply)
+// Writes `line` (nothing when empty: the greeting) and takes the reply. The first bytes must come
+// within the pause and the wait; then the reply grows until the unit has been quiet for a while,
+// and it is never taken before the pause is over. A command's reply must also have come to its
+// prompt line by the end of the wait, and one that is still growing then is refused: a reply cut
+// short would leave its tail to be read as the next command's answer. A login step takes
+// whatever came, as long as something did.
+Ostrand::Step Ostrand::exchange(const QByteArray& line, int pauseMs, int waitMs, bool command)
 {
     Step step;
     if (!socket || socket->state() != QAbstractSocket::ConnectedState)
         return step;
-    const ReplyResult result = ReplyReader(socket, telnetRules()).exchange(line, blockingWait(replyWaitMs));
-    step.raw = result.raw;
-    step.complete = result.isComplete();
-    if (result.status == ReplyResult::Status::TooLarge || step.raw.isEmpty())
-        return step;
-    step.ok = step.complete || !commandReply || asksLogin(step.raw);
-    return step;
+    QElapsedTimer clock;
+    clock.start();
+    const ReplyWait firstWait = blockingWait(pauseMs + waitMs);
+    ReplyReader first(socket, firstBytesRules());
+    const ReplyResult start = line.isEmpty() ? first.collect(firstWait) : first.exchange(line, firstWait);
+    step.raw = start.raw;
+    if (!start.isComplete())
+        return step; // nothing came, the link went, or the reply was too large
+    const qint64 pauseEnd = TimeScale::ms(pauseMs);
+    const qint64 deadline = TimeScale::ms(pauseMs + waitMs);
+    for (;;) {
+        const ReplyResult tail =
+            ReplyReader(socket, quietRules(replyLimit - step.raw.size())).collect(blockingWait(waitMs));
+        step.raw += tail.raw;
+        if (tail.status == ReplyResult::Status::TooLarge)
+            return step;
+        if (tail.status == ReplyResult::Status::LinkClosed) {
+            // A unit that hangs up in the middle of a command leaves its answer in doubt.
+            step.ok = !command;
+            return step;
+        }
+        if (tail.status == ReplyResult::Status::TimedOut && !tail.raw.isEmpty())
+            return step; // still talking after a whole wait
+        // Quiet now.
+        const qint64 elapsed = clock.elapsed();
+        const bool whole = !command || hasPromptLine(step.raw);
+        if (whole && elapsed >= pauseEnd) {
+            step.ok = true;
+            return step;
+        }
+        if (elapsed >= deadline)
+            return step;
+    }
 }
 
 QString Ostrand::loginKey(const QString& ip, const QString& port) const
@@ -290,7 +331,7 @@ QString Ostrand::runCommand(const QString& ip, const QString& port, const QStrin
             if (!openLink(ip, port))
                 return fail();
         }
-        Step step = exchange(line, true);
+        Step step = exchange(line, commandPauseMs, replyWaitMs, true);
         if (!step.ok)
             return fail();
         QString reply = step.raw;
@@ -299,13 +340,13 @@ QString Ostrand::runCommand(const QString& ip, const QString& port, const QStrin
             QString password = passwords.value(key);
             if (password.isEmpty() && !askPassword(&password))
                 return fail();
-            if (!exchange("Admin\r\n", false).ok)
+            if (!exchange("Admin\r\n", commandPauseMs, replyWaitMs, false).ok)
                 return fail();
-            step = exchange(password.toUtf8() + "\r\n", false);
+            step = exchange(password.toUtf8() + "\r\n", loginPauseMs, replyWaitMs, false);
             if (!step.ok)
                 return fail();
             reply = step.raw;
-            step = exchange("\r\n", false);
+            step = exchange("\r\n", loginPauseMs, replyWaitMs, false);
             if (!step.ok)
                 return fail();
             reply += step.raw;
@@ -317,7 +358,7 @@ QString Ostrand::runCommand(const QString& ip, const QString& port, const QStrin
                 continue;
             }
             passwords.insert(key, password);
-            step = exchange(line, true);
+            step = exchange(line, commandPauseMs, replyWaitMs, true);
             if (!step.ok || asksLogin(step.raw)) {
                 clearStatus();
                 return fail();

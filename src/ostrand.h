@@ -21,8 +21,8 @@ class QTcpSocket;
 // the firmware-version field and the status bar.
 //
 // Every exchange goes through runCommand(): one connection per command or short sequence, the
-// unit's Admin login when it asks for one, each reply read up to the unit's ">" prompt within a
-// bounded wait. The EDID operations (ostrand_edid.cpp) read, save and upload EDIDs as hex text.
+// unit's Admin login when it asks for one, each reply taken once the unit falls quiet after it
+// (whatever its prompt says), within a bounded wait. The EDID operations (ostrand_edid.cpp) read, save and upload EDIDs as hex text.
 class Ostrand : public QWidget
 {
     Q_OBJECT
@@ -90,7 +90,7 @@ private:
     QString fail();
     QString closeSockErr(QTcpSocket* link);
     bool openLink(const QString& ip, const QString& port);
-    Step exchange(const QByteArray& line, bool commandReply);
+    Step exchange(const QByteArray& line, int pauseMs, int waitMs, bool command);
     QString loginKey(const QString& ip, const QString& port) const;
     bool askPassword(QString* password);
     void showConnectionError(const QString& text);

@@ -1,6 +1,6 @@
 // The telnet matrix page against simulated Quillon and Rennart units on loopback TCP: the EDID
 // source list per model, the command runner (upper case, answer extraction, replies cut into
-// pieces), the Admin login (none, any case of the question, wrong then cancel, per-unit
+// pieces, prompts of any shape, answers that come late), the Admin login (none, any case of the question, wrong then cancel, per-unit
 // passwords, a bounded retry loop), the EDID reads and their checks, saving, the scan for
 // custom and unlocked inputs, the upload line and the error boxes.
 #include "plexatest.h"
@@ -12,6 +12,7 @@
 #include "ostrandsim.h"
 #include "scripteddialogs.h"
 #include "simedid.h"
+#include "timescale.h"
 #include "ui_mainui.h"
 
 #include <QComboBox>
@@ -21,6 +22,7 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -136,6 +138,8 @@ private slots:
     void passwordsAreKeptPerUnit();
     void rejectedLoginsAreBounded();
     void replyCutIntoPiecesIsReadWhole();
+    void flowsWhateverThePrompt_data();
+    void flowsWhateverThePrompt();
     void silentOrVanishingUnitFails();
     void sourceSelectsTheReadCommand_data();
     void sourceSelectsTheReadCommand();
@@ -344,6 +348,11 @@ void TestOstrand::rejectedLoginsAreBounded()
 
 void TestOstrand::replyCutIntoPiecesIsReadWhole()
 {
+    // A reply is over when the unit falls quiet: the pieces' gaps must stay well inside that
+    // quiet time on a loaded machine as well.
+    const double factor = TimeScale::factor();
+    TimeScale::setFactor(qMax(factor, 0.2));
+    const auto restore = qScopeGuard([factor] { TimeScale::setFactor(factor); });
     for (const bool login : {false, true}) {
         Fixture f;
         QVERIFY(f.started);
@@ -352,7 +361,7 @@ void TestOstrand::replyCutIntoPiecesIsReadWhole()
             f.dialogs.answerText(QStringLiteral("pw"));
         }
         // Small pieces, each written on its own after a pause, the prompt alone at last.
-        f.sim.setChunking(50, 100);
+        f.sim.setChunking(50, 50);
         f.select();
         QVERIFY(f.pick(QStringLiteral("Input 2")));
         QCOMPARE(f.page->getEDID(), f.sim.edid(QStringLiteral("INPUT 2")));
@@ -360,20 +369,89 @@ void TestOstrand::replyCutIntoPiecesIsReadWhole()
     }
 }
 
+void TestOstrand::flowsWhateverThePrompt_data()
+{
+    QTest::addColumn<QByteArray>("prompt");
+    QTest::addColumn<int>("answerDelay"); // device ms between the echo and the rest
+    QTest::newRow(">") << QByteArray(">") << 0;
+    QTest::newRow("trailing blank") << QByteArray("> ") << 0;
+    QTest::newRow("word, no blank") << QByteArray("Quillon>") << 0;
+    QTest::newRow("word, trailing blank") << QByteArray("Quillon> ") << 0;
+    QTest::newRow("telnet") << QByteArray("telnet> ") << 0;
+    QTest::newRow("no angle bracket") << QByteArray("matrix$ ") << 0;
+    // Later than the pause after the command, well inside the wait.
+    QTest::newRow("late answer, >") << QByteArray(">") << 1200;
+    QTest::newRow("late answer, word") << QByteArray("Quillon> ") << 1200;
+}
+
+// Login, read, save, scan and upload against a unit that speaks with another prompt.
+void TestOstrand::flowsWhateverThePrompt()
+{
+    QFETCH(QByteArray, prompt);
+    QFETCH(int, answerDelay);
+    Fixture f;
+    QVERIFY(f.started);
+    f.sim.setPrompt(prompt);
+    f.sim.setAnswerDelay(answerDelay);
+    f.sim.setGreeting("\r\nWelcome to the matrix\r\n" + prompt);
+    f.sim.setPassword(QStringLiteral("pw"));
+    f.dialogs.answerText(QStringLiteral("pw"));
+    f.select();
+
+    QVERIFY(f.pick(QStringLiteral("Input 2")));
+    QCOMPARE(f.page->getEDID(), f.sim.edid(QStringLiteral("INPUT 2")));
+    QCOMPARE(f.sim.logins(), 1);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("out.bin"));
+    QVERIFY(f.pick(QStringLiteral("Output B")));
+    f.dialogs.answerPath(path);
+    f.page->downloadEDID();
+    QCOMPARE(PlexaTest::readFile(path), f.sim.edid(QStringLiteral("OUTPUT B")));
+
+    // Every answer of the scan's one connection belongs to its own question.
+    f.sim.setEdidMode(1, 8);
+    f.sim.setEdidMode(3, 8);
+    f.sim.setEdidLocked(3, true);
+    f.sim.setEdidMode(4, 8);
+    QCOMPARE(f.page->getAvailableInputs(QStringLiteral("Quillon 4x4"), QStringLiteral("127.0.0.1"), f.port()),
+             (QStringList {"Input 1", "Input 4"}));
+
+    const QByteArray edid = simSampleEdid(9);
+    f.page->uploadCustomEDID(QStringLiteral("4"), QStringLiteral("127.0.0.1"), f.port(), edid,
+                             QStringLiteral("Quillon 4x4"));
+    QCOMPARE(f.sim.edid(QStringLiteral("CUSTOM 4")), edid);
+    QCOMPARE(f.shownOf(Kind::Information).value(0).text, QStringLiteral("Done"));
+
+    QVERIFY(f.shownOf(Kind::Critical).isEmpty());
+    QCOMPARE(f.shownOf(Kind::Text).size(), 1);
+    QCOMPARE(f.sim.logins(), 5);
+}
+
 void TestOstrand::silentOrVanishingUnitFails()
 {
     Fixture f;
     QVERIFY(f.started);
     f.select();
-    // Half a reply, then nothing: no prompt within the wait.
-    f.sim.addRule(SimRule::exact("#GET_EDID_MODE 1").reply("#GET_EDID_MODE 1\r\nINPUT 1 EDI"));
+    // The echo, or the echo and the answer, then nothing: no prompt line within the wait.
+    f.sim.addRule(SimRule::exact("#GET_EDID_MODE 1").reply("#GET_EDID_MODE 1\r\n"));
     QCOMPARE(f.page->runCommand(QStringLiteral("#GET_EDID_MODE 1"), true, true), QStringLiteral("err"));
+    f.sim.addRule(SimRule::exact("#GET_EDID_MODE 3").reply("#GET_EDID_MODE 3\r\nINPUT 3 EDID_MODE IS 1\r\n"));
+    QCOMPARE(f.page->runCommand(QStringLiteral("#GET_EDID_MODE 3"), true, true), QStringLiteral("err"));
+    // An answer later than the wait fails its command and ends the sequence: it never passes for
+    // the answer to the next question.
+    f.sim.addRule(SimRule::exact("#GET_EDID_LOCK 2").reply("#GET_EDID_LOCK 2\r\nINPUT 2 EDID_LOCK IS 1\r\n>").after(4000));
+    QCOMPARE(f.page->runCommand(QStringLiteral("#GET_EDID_LOCK 1"), true, false), QStringLiteral("INPUT 1 EDID_LOCK IS 0"));
+    QCOMPARE(f.page->runCommand(QStringLiteral("#GET_EDID_LOCK 2"), false, false), QStringLiteral("err"));
+    QCOMPARE(f.page->runCommand(QStringLiteral("#GET_EDID_LOCK 3"), false, true), QStringLiteral("err"));
+    QCOMPARE(f.page->runCommand(QStringLiteral("#GET_EDID_LOCK 3"), true, true), QStringLiteral("INPUT 3 EDID_LOCK IS 0"));
     // The unit hangs up mid-reply.
     f.sim.addRule(SimRule::exact("#GET_EDID_MODE 2").reply("#GET_EDID_MODE 2\r\nINPUT").thenClose());
     QCOMPARE(f.page->runCommand(QStringLiteral("#GET_EDID_MODE 2"), true, true), QStringLiteral("err"));
-    // Garbage without end.
-    f.sim.addRule(SimRule::exact("#GET_EDID_MODE 3").garbage());
-    QCOMPARE(f.page->runCommand(QStringLiteral("#GET_EDID_MODE 3"), true, true), QStringLiteral("err"));
+    // Garbage without a line end.
+    f.sim.addRule(SimRule::exact("#GET_EDID_MODE 5").garbage());
+    QCOMPARE(f.page->runCommand(QStringLiteral("#GET_EDID_MODE 5"), true, true), QStringLiteral("err"));
     // A reply longer than any the unit has is cut off, not collected without end.
     f.sim.addRule(SimRule::exact("#GET_EDID_MODE 4").reply(QByteArray(100000, 'A') + "\r\n>"));
     QCOMPARE(f.page->runCommand(QStringLiteral("#GET_EDID_MODE 4"), true, true), QStringLiteral("err"));

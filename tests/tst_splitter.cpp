@@ -1,5 +1,6 @@
 // The splitter controller against simulated Farrund, Harlisk and Jorvale units on a pty: discovery
-// by port description, the command lines and the echo, a link that stays busy, the page set-up,
+// by port description, the command lines and the echo, answers without the prompt or with text
+// of the unit's own before the echo, a link that stays busy, the page set-up,
 // the HDCP and Status refreshes of each model, factory reset, the EDID reads, copy, download and
 // upload, the EDID page and the firmware page's reconnection wait and version check.
 #include "plexatest.h"
@@ -150,8 +151,12 @@ private slots:
     void initTestCase() { SerialPortLister::setSystemPortsListed(false); }
 
     void discoveryListsUnitsByDescriptionStart();
+    void answerFollowsTheEcho_data();
+    void answerFollowsTheEcho();
     void commandLinesAndTheirConfirmation_data();
     void commandLinesAndTheirConfirmation();
+    void promptlessAndChattyUnits_data();
+    void promptlessAndChattyUnits();
     void aBusyLinkRefusesAClickWithoutWriting();
     void pageSetupFollowsTheModel();
     void buttonsSendTheirCommands();
@@ -202,21 +207,50 @@ void TestSplitter::discoveryListsUnitsByDescriptionStart()
     QCOMPARE(f.lunmora->tabState(), 0);
 }
 
+void TestSplitter::answerFollowsTheEcho_data()
+{
+    QTest::addColumn<QString>("received");
+    QTest::addColumn<QString>("answer");
+    const QString copy = QStringLiteral("#SET_EDID_COPY 2");
+    QTest::newRow("echo, words, prompt") << copy + "\r\nEDID_COPY COMPLETE\r\n>" << "EDID_COPY COMPLETE";
+    QTest::newRow("no prompt") << copy + "\r\nEDID_COPY_COMPLETE\r\n" << "EDID_COPY_COMPLETE";
+    QTest::newRow("a line before the echo") << "Splitter ready\r\n" + copy + "\r\nEDID_COPY_COMPLETE\r\n>"
+                                            << "EDID_COPY_COMPLETE";
+    QTest::newRow("bytes before the echo") << "........" + copy + "\r\nEDID_COPY_COMPLETE\r\n>"
+                                           << "EDID_COPY_COMPLETE";
+    QTest::newRow("no echo: up to the first line feed") << "noise\r\nEDID_COPY_COMPLETE\r\n>"
+                                                        << "EDID_COPY_COMPLETE";
+    QTest::newRow("no line feed") << "EDID_COPY_COMPLETE>" << "";
+    QTest::newRow("the echo alone") << copy + "\r\n" << "";
+}
+
+void TestSplitter::answerFollowsTheEcho()
+{
+    QFETCH(QString, received);
+    QFETCH(QString, answer);
+    QCOMPARE(Lunmora::answerText(received, QStringLiteral("#SET_EDID_COPY 2")), answer);
+}
+
 void TestSplitter::commandLinesAndTheirConfirmation_data()
 {
     QTest::addColumn<QString>("cmd");
     QTest::addColumn<QString>("param");
-    QTest::addColumn<QString>("fault"); // "", "noecho", "silent", "wrong", "otherword"
+    QTest::addColumn<QString>("fault"); // "", "noecho", "noprompt", "silent", "otherword", "inputword"
     QTest::addColumn<QString>("line");
     QTest::addColumn<bool>("confirmed");
 
     QTest::newRow("input hdcp") << "#SET_INPUT_HDCP" << "2" << "" << "#SET_INPUT_HDCP 2" << true;
     QTest::newRow("output hdcp") << "#SET_OUTPUT_HDCP 3" << "1" << "" << "#SET_OUTPUT_HDCP 3 1" << true;
     QTest::newRow("edid mode") << "#SET_EDID_MODE" << "7" << "" << "#SET_EDID_MODE 7" << true;
-    QTest::newRow("no echo") << "#SET_INPUT_HDCP" << "2" << "noecho" << "#SET_INPUT_HDCP 2" << false;
+    // Units word and frame their answers differently: a setting they answer is taken.
+    QTest::newRow("no echo") << "#SET_INPUT_HDCP" << "2" << "noecho" << "#SET_INPUT_HDCP 2" << true;
+    QTest::newRow("no prompt") << "#SET_INPUT_HDCP" << "2" << "noprompt" << "#SET_INPUT_HDCP 2" << true;
+    QTest::newRow("output hdcp, no prompt") << "#SET_OUTPUT_HDCP 3" << "1" << "noprompt" << "#SET_OUTPUT_HDCP 3 1" << true;
+    QTest::newRow("another keyword") << "#SET_INPUT_HDCP" << "2" << "otherword" << "#SET_INPUT_HDCP 2" << true;
+    // An output's HDCP setting is confirmed by name; silence and refusals are not taken.
+    QTest::newRow("output hdcp, not named") << "#SET_OUTPUT_HDCP 3" << "1" << "inputword" << "#SET_OUTPUT_HDCP 3 1" << false;
     QTest::newRow("no answer") << "#SET_INPUT_HDCP" << "2" << "silent" << "#SET_INPUT_HDCP 2" << false;
     QTest::newRow("refused") << "#SET_INPUT_HDCP" << "7" << "" << "#SET_INPUT_HDCP 7" << false;
-    QTest::newRow("another keyword") << "#SET_INPUT_HDCP" << "2" << "otherword" << "#SET_INPUT_HDCP 2" << false;
 }
 
 void TestSplitter::commandLinesAndTheirConfirmation()
@@ -231,16 +265,67 @@ void TestSplitter::commandLinesAndTheirConfirmation()
     f.select();
     if (fault == QLatin1String("noecho"))
         f.sim.setEcho(false);
+    else if (fault == QLatin1String("noprompt"))
+        f.sim.setPromptSent(false);
     else if (fault == QLatin1String("silent"))
         f.sim.addRule(SimRule::any().silence());
     else if (fault == QLatin1String("otherword"))
         f.sim.addRule(SimRule::any().respond([](const QString& l) { return l.toLatin1() + "\r\nOUTPUT_HDCP 1 1\r\n>"; }));
+    else if (fault == QLatin1String("inputword"))
+        f.sim.addRule(SimRule::any().respond([](const QString& l) { return l.toLatin1() + "\r\nINPUT_HDCP 1\r\n>"; }));
 
     f.lunmora->handleCommand(cmd, param);
     QCOMPARE(f.sim.received(), line.toLatin1() + "\r");
     QCOMPARE(f.status(), confirmed ? QStringLiteral("Setting updated.") : QStringLiteral("Error occured!"));
     QCOMPARE(f.statusIsError(), !confirmed);
     QCOMPARE(f.lunmora->linkState(), int(Lunmora::AVAILABLE));
+}
+
+void TestSplitter::promptlessAndChattyUnits_data()
+{
+    QTest::addColumn<bool>("prompt");
+    QTest::addColumn<QByteArray>("leading"); // printed before every echo
+    QTest::newRow("no prompt") << false << QByteArray();
+    QTest::newRow("a line before the echo") << true << QByteArray("Splitter ready\r\n");
+    QTest::newRow("bytes before the echo") << true << QByteArray("........");
+    QTest::newRow("both") << false << QByteArray("........");
+}
+
+// The page operations against such units: settings, reads, the copy and the user EDID upload.
+void TestSplitter::promptlessAndChattyUnits()
+{
+    QFETCH(bool, prompt);
+    QFETCH(QByteArray, leading);
+    Fixture f(Model::Harlisk);
+    QVERIFY(f.started);
+    f.select();
+    f.sim.setPromptSent(prompt);
+    f.sim.setLeadingText(leading);
+
+    f.lunmora->handleCommand(QStringLiteral("#SET_INPUT_HDCP"), QStringLiteral("2"));
+    QCOMPARE(f.sim.inputHdcp(), 2);
+    QCOMPARE(f.status(), QStringLiteral("Setting updated."));
+
+    f.sim.setOutputHdcp(2, 1);
+    f.lunmora->refreshHDCP();
+    QCOMPARE(f.checkedIn(f.ui.inputHdcpFrame), QStringLiteral("VERSION 1.4 AND BELOW"));
+    QCOMPARE(f.checkedIn(f.outputFrame(2)), QStringLiteral("ALWAYS ENCODE"));
+    QCOMPARE(f.checkedIn(f.outputFrame(1)), QStringLiteral("FOLLOW INPUT"));
+
+    f.ui.copyFromDropdown->setCurrentIndex(1);
+    f.ui.copyButton->click();
+    QCOMPARE(f.status(), QStringLiteral("Copy completed."));
+    QCOMPARE(f.sim.edid(QStringLiteral("USER")), f.sim.edid(QStringLiteral("DS 2")));
+
+    f.ui.selectEDIDFromDevice->setCurrentIndex(3);
+    QCOMPARE(f.lunmora->getEDID(), f.sim.edid(QStringLiteral("PRESET 3")));
+
+    QTemporaryDir dir;
+    const QByteArray edid = twoBlockEdid();
+    f.lunmora->sendEDID(writeFile(dir, QStringLiteral("user.bin"), edid));
+    QCOMPARE(f.sim.edid(QStringLiteral("USER")), edid);
+    QCOMPARE(f.status(), QStringLiteral("Done."));
+    QVERIFY(!f.lunmora->isPageBusy());
 }
 
 void TestSplitter::aBusyLinkRefusesAClickWithoutWriting()

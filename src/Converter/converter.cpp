@@ -360,7 +360,8 @@ void Converter::showResult(const QString& text, bool ok)
     ui->statusBar->showMessage(text);
 }
 
-QString Converter::performEdidUpload(const QString& fileName, quint16 productId, const QByteArray& command)
+QString Converter::performEdidUpload(const QString& fileName, quint16 productId, const QByteArray& command,
+                                     EdidUploadAnswers answers)
 {
     QString result;
     bool ok = false;
@@ -378,11 +379,13 @@ QString Converter::performEdidUpload(const QString& fileName, quint16 productId,
         // A one-block EDID goes out padded with zeros: the unit always takes 256 bytes.
         QByteArray image = file.bytes;
         image.append(QByteArray(ConverterEdidImageSize - image.size(), '\0'));
-        switch (uploadEdidImage(productId, command, image)) {
+        switch (uploadEdidImage(productId, command, image, answers)) {
         case EdidUploadResult::DeviceMissing:
             result = QStringLiteral("Upload failed, could not find device.");
             break;
-        case EdidUploadResult::Refused:
+        case EdidUploadResult::NotStarted:
+        case EdidUploadResult::Interrupted:
+        case EdidUploadResult::ChunksRefused:
             result = QStringLiteral("Upload failed!");
             break;
         case EdidUploadResult::Complete:
@@ -397,12 +400,14 @@ QString Converter::performEdidUpload(const QString& fileName, quint16 productId,
 
 QString Converter::performUploadEDID(QString fileName)
 {
-    return performEdidUpload(fileName, ConverterUsb::OrrelinProductId, QByteArrayLiteral("#SEND_EDID"));
+    return performEdidUpload(fileName, ConverterUsb::OrrelinProductId, QByteArrayLiteral("#SEND_EDID"),
+                             EdidUploadAnswers::NotJudged);
 }
 
 QString Converter::performScaler12UploadEDID(QString fileName)
 {
-    return performEdidUpload(fileName, ConverterUsb::PerrickProductId, scalerEdidPayload(ScalerUserEdidWrite));
+    return performEdidUpload(fileName, ConverterUsb::PerrickProductId, scalerEdidPayload(ScalerUserEdidWrite),
+                             EdidUploadAnswers::Judged);
 }
 
 void Converter::uploadEDID(QString fileName)

@@ -15,6 +15,7 @@ class Ui_MainUI;
 
 class QAbstractButton;
 class QTimer;
+enum class EdidUploadAnswers; // convertercontrol.h
 
 // Controller of the pages of the units that attach by USB: the HID converters (Orrelin,
 // Palomir) and the HID scaler (Perrick), whose settings and version it shows. It also runs the
@@ -84,7 +85,8 @@ private:
     void showScalerSettings(const QByteArray& reply);
     void showEdidBox(const QString& destination);
     bool sendScalerSetting(quint8 reg, quint8 value);
-    QString performEdidUpload(const QString& fileName, quint16 productId, const QByteArray& command);
+    QString performEdidUpload(const QString& fileName, quint16 productId, const QByteArray& command,
+                              EdidUploadAnswers answers);
     void showResult(const QString& text, bool ok);
 
     QString firmwareFileName;

@@ -266,20 +266,31 @@ ConverterEdidRead viewScalerEDID(int source)
     return readImage(unit, true, result);
 }
 
-EdidUploadResult uploadEdidImage(quint16 productId, const QByteArray& command, const QByteArray& image)
+EdidUploadResult uploadEdidImage(quint16 productId, const QByteArray& command, const QByteArray& image,
+                                 EdidUploadAnswers answers)
 {
     Q_ASSERT(image.size() == ConverterEdidImageSize);
     Exchange unit(ConverterUsb::MakerVendorId, productId);
     if (!unit.isOpen())
         return EdidUploadResult::DeviceMissing;
     if (!unit.request(command))
-        return EdidUploadResult::Refused;
+        return EdidUploadResult::NotStarted;
+    bool allAccepted = true;
     for (int offset = 0; offset < image.size(); offset += ConverterChunkSize) {
-        if (!unit.acknowledged() || !unit.request(image.mid(offset, ConverterChunkSize)))
-            return EdidUploadResult::Refused;
+        const QByteArray status = unit.reply(1);
+        const bool accepted = !status.isEmpty() && quint8(status.at(0)) == ConverterAck;
+        if (answers == EdidUploadAnswers::Judged && !accepted) {
+            qDebug() << "uploadEdidImage: not accepted before byte" << offset << status.toHex();
+            // Only a refusal of the command itself can stop the upload cleanly: stopping after
+            // a chunk went out would leave the unit a torn EDID.
+            if (offset == 0)
+                return EdidUploadResult::NotStarted;
+            allAccepted = false;
+        }
+        if (!unit.request(image.mid(offset, ConverterChunkSize)))
+            return offset == 0 ? EdidUploadResult::NotStarted : EdidUploadResult::Interrupted;
     }
-    // Until the unit has taken the last chunk, the EDID it holds is a torn one.
-    return unit.acknowledged() ? EdidUploadResult::Complete : EdidUploadResult::Refused;
+    return allAccepted ? EdidUploadResult::Complete : EdidUploadResult::ChunksRefused;
 }
 
 // ---- In-system programming -------------------------------------------------------------------

@@ -103,10 +103,21 @@ quint8 scalerEdidSourceCode(int source); // 0x07, 0x06, 0x09; 0x00 for any other
 // one, and only when it passes the EDID check. Empty with `problem` set otherwise.
 QByteArray edidFromUnitImage(const QByteArray& image, QString* problem = nullptr);
 
-// Sends a 256-byte EDID image in 32-byte chunks after `command`: every chunk waits for the unit's
-// 0xAA, and the upload is complete only when the unit has acknowledged the last chunk as well.
-enum class EdidUploadResult { Complete, DeviceMissing, Refused };
-EdidUploadResult uploadEdidImage(quint16 productId, const QByteArray& command, const QByteArray& image);
+// Sends a 256-byte EDID image in 32-byte chunks after `command`. Before each chunk one answer is
+// read (to the command, then to each chunk but the last); nothing is read after the last chunk.
+// The converter's answers are not judged. The HID scaler's are (0xAA accepts): refusing the
+// command stops the upload before any EDID byte goes out; once chunks are out, the rest follow
+// whatever it answers, so the unit never holds a torn EDID, and a refused chunk is reported.
+enum class EdidUploadAnswers { NotJudged, Judged };
+enum class EdidUploadResult {
+    Complete,
+    DeviceMissing,
+    NotStarted,     // the command was not written or not accepted: the unit's EDID is untouched
+    Interrupted,    // a chunk could not be written (the unit went): it holds part of the image
+    ChunksRefused,  // every chunk went out, but the unit did not accept them all
+};
+EdidUploadResult uploadEdidImage(quint16 productId, const QByteArray& command, const QByteArray& image,
+                                 EdidUploadAnswers answers);
 
 // The in-system programming of a converter's or the HID scaler's microcontroller from the
 // firmware file at `path` (native, 8-bit); returns the text to show. The unit and the file are

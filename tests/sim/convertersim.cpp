@@ -63,6 +63,14 @@ void ConverterSim::status(FakeHidUnit& unit, quint8 sequence, bool accepted)
     answer(unit, sequence, QByteArray(1, char(accepted && !refusing ? Ack : Nak)));
 }
 
+void ConverterSim::uploadStatus(FakeHidUnit& unit, quint8 sequence, int chunk)
+{
+    if (m_chunkAnswers.contains(chunk))
+        answer(unit, sequence, QByteArray(1, char(m_chunkAnswers.value(chunk))));
+    else
+        status(unit, sequence, true);
+}
+
 void ConverterSim::nextChunk(FakeHidUnit& unit, quint8 sequence)
 {
     if (m_chunk >= Chunks) {
@@ -88,15 +96,20 @@ void ConverterSim::handle(FakeHidUnit& unit, const QByteArray& report)
         return;
     }
     if (m_mode == Mode::Writing && payload.size() == Chunk) {
+        const int chunk = m_incoming.size() / Chunk + 1;
         m_incoming += payload;
-        if (m_incoming.size() == Chunk * Chunks) {
+        const quint8 target = m_kind == Kind::Scaler ? UserEdid : 0;
+        QByteArray memory = edid(target);
+        memory.replace((chunk - 1) * Chunk, Chunk, payload);
+        m_edids[target] = memory;
+        if (chunk == Chunks) {
             m_mode = Mode::Idle;
             m_uploaded = m_incoming;
             ++m_uploads;
-            if (m_kind == Kind::Scaler)
-                m_edids[UserEdid] = m_incoming;
+            if (m_skipLastAnswer)
+                return;
         }
-        status(unit, sequence, true);
+        uploadStatus(unit, sequence, chunk);
         return;
     }
 
@@ -110,7 +123,7 @@ void ConverterSim::handle(FakeHidUnit& unit, const QByteArray& report)
         } else if (payload == "#SEND_EDID") {
             m_mode = Mode::Writing;
             m_incoming.clear();
-            status(unit, sequence, true);
+            uploadStatus(unit, sequence, 0);
         } else {
             status(unit, sequence, false);
         }
@@ -127,7 +140,7 @@ void ConverterSim::handle(FakeHidUnit& unit, const QByteArray& report)
         if (code == 0x08) {
             m_mode = Mode::Writing;
             m_incoming.clear();
-            status(unit, sequence, true);
+            uploadStatus(unit, sequence, 0);
         } else if (code == 0x07 || code == 0x06 || code == UserEdid) {
             m_mode = Mode::Reading;
             m_readSource = code;

@@ -14,7 +14,9 @@
 //
 // Converter: "#VIEW_LOCAL_EDID" is answered with chunk 0 and each 0xAA with the next chunk (0xAA
 // once all eight went out); "#SEND_EDID" and each of the eight chunks that follow are answered
-// with 0xAA, and the eighth stores the EDID.
+// with 0xAA. Each chunk is written into the unit's EDID (the converter's local one, the HID
+// scaler's user EDID) as it comes, so an upload that stops part-way leaves it torn; the eighth
+// completes the upload.
 // HID scaler: 0x59 0x40 answers the device information; 0x5A 0x41 with a source code 0x07, 0x06
 // or 0x09 answers 0xAA and then one EDID chunk per 0xAA; 0x5A 0x41 0x08 takes an EDID as above;
 // 0x5A 0x41 register value stores the setting and answers 0xAA. Anything else is answered 0x55.
@@ -48,6 +50,10 @@ public:
     void silentFrom(int fromRequest) { m_silentFrom = fromRequest; }
     void cutChunksTo(int bytes) { m_chunkCut = bytes; }
     void cutDeviceInfoTo(int bytes) { m_infoCut = bytes; }
+    // Upload answers as units vary: the answer to chunk `chunk` (1 to 8; 0 the write request) is
+    // the status `status`, the chunk taken all the same; the last chunk goes unanswered.
+    void answerUploadChunk(int chunk, quint8 status) { m_chunkAnswers[chunk] = status; }
+    void skipLastChunkAnswer(bool skip) { m_skipLastAnswer = skip; }
 
     // Every request's payload, in order.
     QList<QByteArray> requests() const { return m_requests; }
@@ -70,6 +76,10 @@ private:
     int m_silentFrom = -1;
     int m_chunkCut = -1;
     int m_infoCut = -1;
+    QMap<int, quint8> m_chunkAnswers;
+    bool m_skipLastAnswer = false;
+
+    void uploadStatus(FakeHidUnit& unit, quint8 sequence, int chunk);
 
     enum class Mode { Idle, Reading, Writing } m_mode = Mode::Idle;
     quint8 m_readSource = 0;

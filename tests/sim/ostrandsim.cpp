@@ -80,6 +80,16 @@ void OstrandSim::setChunking(int size, int gapMs)
     });
 }
 
+void OstrandSim::setPrompt(const QByteArray& prompt)
+{
+    runOnSimThread([&] { m_prompt = prompt; });
+}
+
+void OstrandSim::setAnswerDelay(int ms)
+{
+    runOnSimThread([&] { m_answerDelayMs = qMax(0, ms); });
+}
+
 int OstrandSim::edidMode(int input) const
 {
     int mode = 0;
@@ -144,10 +154,11 @@ int OstrandSim::connections() const
 
 // ---- The unit ----------------------------------------------------------------------------------
 
-void OstrandSim::send(const QByteArray& data)
+void OstrandSim::send(const QByteArray& data, int delayMs)
 {
     SimReply r;
     r.data = data;
+    r.delayMs = delayMs;
     r.chunkSize = m_chunkSize;
     r.chunkGapMs = m_chunkGapMs;
     reply(r);
@@ -186,7 +197,7 @@ bool OstrandSim::handleLine(const QByteArray& bytes)
             if (peer.user == QLatin1String("Admin") && line == m_password) {
                 peer.session = Session::LoggedIn;
                 ++m_logins;
-                send("\r\nWelcome to the Telnet Server\r\n>");
+                send("\r\nWelcome to the Telnet Server\r\n" + m_prompt);
             } else {
                 peer.session = Session::WantUser;
                 send("\r\nLogin incorrect\r\n" + m_question.toUtf8());
@@ -197,10 +208,16 @@ bool OstrandSim::handleLine(const QByteArray& bytes)
         }
     }
     if (line.isEmpty()) {
-        send("\r\n>");
+        send("\r\n" + m_prompt);
         return true;
     }
-    send(bytes + "\r\n" + respond(line).toLatin1() + "\r\n>");
+    const QByteArray answer = respond(line).toLatin1() + "\r\n" + m_prompt;
+    if (m_answerDelayMs > 0) {
+        send(bytes + "\r\n");
+        send(answer, m_answerDelayMs);
+    } else {
+        send(bytes + "\r\n" + answer);
+    }
     return true;
 }
 

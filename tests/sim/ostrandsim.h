@@ -12,7 +12,9 @@
 // eight), on a loopback TCP listener (start(), then tcpPort()).
 //
 // It takes lines ending in "\r\n" and answers each with the line's echo, "\r\n", the answer,
-// "\r\n" and the prompt ">". Commands are upper case; anything else is "COMMAND NOT RECOGNIZED".
+// "\r\n" and the prompt (setPrompt(), ">" by default: units also say "> ", "Quillon>" or
+// "telnet> "). With setAnswerDelay() the echo goes at once and the answer with the prompt that
+// many device ms later. Commands are upper case; anything else is "COMMAND NOT RECOGNIZED".
 //
 //   "#GET_EDID_MODE <in>"            "INPUT <in> EDID_MODE IS <m>"   (m 1..8, 8: custom)
 //   "#GET_EDID_LOCK <in>"            "INPUT <in> EDID_LOCK IS <0|1>"
@@ -27,8 +29,9 @@
 // Login (setPassword() not empty): each connection starts logged out. Its first line gets
 // "\r\nLogin required\r\n" and the user question (loginQuestion(), "UserID: " by default); the
 // next line is the user, answered "Password: "; then the password: user "Admin" and the right
-// password give "\r\nWelcome to the Telnet Server\r\n>", anything else "\r\nLogin incorrect\r\n"
-// and the user question again. A logged-in session answers an empty line with "\r\n>".
+// password give "\r\nWelcome to the Telnet Server\r\n" and the prompt, anything else
+// "\r\nLogin incorrect\r\n" and the user question again. A logged-in session answers an empty
+// line with "\r\n" and the prompt.
 // On connecting the unit sends the greeting of setGreeting(), if any.
 class OstrandSim : public SimDevice
 {
@@ -48,6 +51,9 @@ public:
     void setGreeting(const QByteArray& greeting);
     // Answers leave in pieces of `size` bytes, `gapMs` device milliseconds apart (0: one piece).
     void setChunking(int size, int gapMs);
+    void setPrompt(const QByteArray& prompt);
+    // The answer and prompt of a command leave `ms` device milliseconds after its echo.
+    void setAnswerDelay(int ms);
 
     int edidMode(int input) const;
     void setEdidMode(int input, int mode);
@@ -74,7 +80,7 @@ private:
         QString user;
     };
 
-    void send(const QByteArray& data);
+    void send(const QByteArray& data, int delayMs = 0);
     QString respond(const QString& line);
     QString respondUpload(const QStringList& words);
     int inputOf(const QString& word) const;
@@ -87,6 +93,8 @@ private:
     QByteArray m_greeting;
     int m_chunkSize = 0;
     int m_chunkGapMs = 0;
+    QByteArray m_prompt = QByteArrayLiteral(">");
+    int m_answerDelayMs = 0;
     QMap<int, int> m_modes;
     QMap<int, bool> m_locks;
     QMap<QString, QByteArray> m_edids;

@@ -86,10 +86,12 @@ void SplitterSim::resetSettings()
 
 void SplitterSim::answer(const QByteArray& line, const QString& words)
 {
-    QByteArray out;
+    QByteArray out = m_leading;
     if (m_echo)
         out += line + "\r\n";
-    out += words.toLatin1() + "\r\n>";
+    out += words.toLatin1() + "\r\n";
+    if (m_prompt)
+        out += '>';
     reply(out);
 }
 
@@ -191,6 +193,8 @@ bool SplitterSim::handleLine(const QByteArray& rawLine)
 }
 
 void SplitterSim::setEcho(bool echo) { runOnSimThread([&] { m_echo = echo; }); }
+void SplitterSim::setPromptSent(bool sent) { runOnSimThread([&] { m_prompt = sent; }); }
+void SplitterSim::setLeadingText(const QByteArray& text) { runOnSimThread([&] { m_leading = text; }); }
 void SplitterSim::setFirmwareVersion(const QString& version) { runOnSimThread([&] { m_version = version; }); }
 
 int SplitterSim::inputHdcp() const

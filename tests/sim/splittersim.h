@@ -30,6 +30,8 @@
 //                                "USER_EDID_RECEIVED"
 //   "#FACTORY_RESET"             settings back to their defaults, "FACTORY_RESET_DONE"
 // Anything else, or a value out of range, is answered "WRONG_COMMAND" or "WRONG_PARAMETER".
+// Units differ: some print text of their own before the echo (setLeadingText(), a line or a few
+// bytes without a line end) and some send no prompt (setPromptSent(false)).
 class SplitterSim : public SimDevice
 {
 public:
@@ -50,6 +52,9 @@ public:
     void setStablePortName(const QString& path);
 
     void setEcho(bool echo); // default on
+    void setPromptSent(bool sent); // default on
+    // Sent before the echo of every answer; empty by default.
+    void setLeadingText(const QByteArray& text);
     void setFirmwareVersion(const QString& version);
 
     int inputHdcp() const;
@@ -78,6 +83,8 @@ private:
     QString m_stableName;
     // Simulator thread (read and changed from the test through runOnSimThread).
     bool m_echo = true;
+    bool m_prompt = true;
+    QByteArray m_leading;
     QString m_version = QStringLiteral("1.0.0");
     int m_inputHdcp = 1;
     QList<int> m_outputHdcp;
