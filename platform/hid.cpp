@@ -1,5 +1,7 @@
 #include "hid.h"
 
+#include "portaccess.h"
+
 #include <hidapi.h>
 
 #include <QFile>
@@ -213,6 +215,7 @@ public:
         if (path.isEmpty())
             return nullptr;
         hid_device* device = hid_open_path(path.constData());
+        PortAccess::noteDenial(PortAccess::Kind::Hid, device ? QString() : PortAccess::hidHint(path));
         if (!device)
             return nullptr;
         return std::make_unique<HidapiHandle>(device, lengthsOfNode(path));

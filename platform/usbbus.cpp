@@ -1,5 +1,7 @@
 #include "usbbus.h"
 
+#include "portaccess.h"
+
 #include <usb.h>
 
 #include <atomic>
@@ -109,6 +111,8 @@ public:
                     continue;
                 // The handle keeps the device open on its own; a later rescan does not touch it.
                 usb_dev_handle* handle = usb_open(dev);
+                PortAccess::noteDenial(PortAccess::Kind::Usb,
+                                       handle ? QString() : PortAccess::usbHint(device.bus, device.device));
                 return handle ? std::make_unique<LibUsbHandle>(handle) : nullptr;
             }
         }

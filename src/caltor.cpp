@@ -7,6 +7,7 @@
 #include "deviceinfodialog.h"
 #include "dialogs.h"
 #include "firmwarepackage.h"
+#include "portaccess.h"
 #include "serialports.h"
 #include "tftpserver.h"
 #include "ui_mainui.h"
@@ -167,8 +168,9 @@ bool Caltor::rebootDevice()
     delay(20000);
     if (!openPort()) {
         Dialogs::warning(this, QStringLiteral("Update Failed"),
-                         QStringLiteral("Either Device is not connected, wrong Com-Port is selected, or baud rate is "
-                                        "incorrect!"));
+                         PortAccess::explained(QStringLiteral("Either Device is not connected, wrong Com-Port is "
+                                                              "selected, or baud rate is incorrect!"),
+                                               *serialPort));
         return false;
     }
     return true;

@@ -5,6 +5,7 @@
 
 #include "delay.h"
 #include "dialogs.h"
+#include "portaccess.h"
 #include "removabledrives.h"
 #include "ui_mainui.h"
 
@@ -90,7 +91,8 @@ void Caltor::initiateCALTORFirmwareUpdate()
         return;
     if (!baudCheck()) {
         Dialogs::warning(this, QStringLiteral("Update Failed"),
-                         QStringLiteral("Either Device is not connected or wrong Com-Port is selected."));
+                         PortAccess::explained(
+                             QStringLiteral("Either Device is not connected or wrong Com-Port is selected."), *serialPort));
         return;
     }
     if (baudIndex != 2) {

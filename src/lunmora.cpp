@@ -17,6 +17,7 @@
 #include "edidfile.h"
 #include "mybuttongroup.h"
 #include "myxmlmanager.h"
+#include "portaccess.h"
 #include "regularfile.h"
 #include "replyreader.h"
 #include "serialports.h"
@@ -335,7 +336,7 @@ bool Lunmora::sendCommand(const QString& cmd, const QString& param1, const QStri
         return false;
     }
     if (openFirst && !openPort()) {
-        showStatus(openFailedMessage, errorPalette);
+        showStatus(PortAccess::explained(openFailedMessage, *serialPort), errorPalette);
         return false;
     }
     if (!serialPort->isOpen()) {
@@ -879,7 +880,7 @@ void Lunmora::finishFirmwareUpdate(QString fileName)
     ui->statusBar->clearMessage();
     if (!back) {
         closePort();
-        showStatus(QStringLiteral("Failed to connect device."), errorPalette);
+        showStatus(PortAccess::explained(QStringLiteral("Failed to connect device."), *serialPort), errorPalette);
         return;
     }
 

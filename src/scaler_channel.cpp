@@ -16,6 +16,7 @@
 
 #include "constants.h"
 #include "delay.h"
+#include "portaccess.h"
 #include "replyreader.h"
 #include "timescale.h"
 #include "ui_mainui.h"
@@ -111,7 +112,7 @@ void Scaler::sendCommand(QString cmd, QString param1, QString param2, int wait)
     availability = OCCUPIED;
     if (!openPort(false)) {
         availability = AVAILABLE;
-        showError(openFailedMessage);
+        showError(PortAccess::explained(openFailedMessage, *serialPort));
         return;
     }
     lastSendFailed = false;
@@ -132,7 +133,7 @@ bool Scaler::claimLinkForBurst(bool openFirst)
         return false;
     }
     if (openFirst && !openPort(false)) {
-        showError(openFailedMessage);
+        showError(PortAccess::explained(openFailedMessage, *serialPort));
         return false;
     }
     availability = OCCUPIED;

@@ -15,6 +15,7 @@
 #include "edidfile.h"
 #include "mybuttongroup.h"
 #include "myxmlmanager.h"
+#include "portaccess.h"
 #include "replyreader.h"
 #include "timescale.h"
 #include "ui_mainui.h"
@@ -99,7 +100,8 @@ QByteArray Scaler::getEDID(Device device)
     if (!openGenericPort(*serialPort, selectedDevice.portName)) {
         setAvailable();
         giveBack();
-        showError(QStringLiteral("Failed to open serial port. Try disconnect power and connect the unit."));
+        showError(PortAccess::explained(
+            QStringLiteral("Failed to open serial port. Try disconnect power and connect the unit."), *serialPort));
         return {};
     }
     ui->tabWidget->setTabEnabled(1, false);

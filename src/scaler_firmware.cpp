@@ -8,6 +8,7 @@
 #include "constants.h"
 #include "delay.h"
 #include "dialogs.h"
+#include "portaccess.h"
 #include "serialports.h"
 #include "timescale.h"
 #include "ui_mainui.h"
@@ -172,7 +173,7 @@ void Scaler::firmwareUpdate()
     setState(2);
 
     if (!openPort(true)) {
-        firmwareUpdateCleanup(MSG_FW_NO_COMMUNICATION);
+        firmwareUpdateCleanup(PortAccess::explained(MSG_FW_NO_COMMUNICATION, *serialPort));
         return;
     }
     ui->updateBar->setRange(0, int(firmwareFile->size() / GenericProgressUnit));
@@ -339,7 +340,8 @@ void Scaler::initiateOSTRANDFirmwareUpdate()
 
     if (!openPort(false)) {
         ui->ConfiguratorTabs->setEnabled(true);
-        showError(QStringLiteral("Failed to open serial port. Try disconnect and re-connect the unit."));
+        showError(PortAccess::explained(
+            QStringLiteral("Failed to open serial port. Try disconnect and re-connect the unit."), *serialPort));
         emit firmwareUpdateEvent(false);
         return;
     }

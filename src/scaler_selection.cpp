@@ -4,6 +4,7 @@
 
 #include "constants.h"
 #include "mybuttongroup.h"
+#include "portaccess.h"
 #include "timingpreset.h"
 #include "ui_mainui.h"
 
@@ -104,7 +105,7 @@ void Scaler::selectedProductChanged(Device device)
     replyReadPos = 0;
 
     if (!openPort(true)) {
-        showError(openFailedMessage);
+        showError(PortAccess::explained(openFailedMessage, *serialPort));
         return;
     }
     // A unit left in its boot loader answers the boot loader's PING; a running unit ignores it.

@@ -6,6 +6,7 @@
 #include "delay.h"
 #include "dialogs.h"
 #include "hdbaset.h"
+#include "portaccess.h"
 #include "serialports.h"
 #include "timescale.h"
 #include "ui_mainui.h"
@@ -199,7 +200,8 @@ void SorvaneInterface::setupPlot()
 {
     if (appstate != Monitoring) {
         if (!openPort()) {
-            showStatus(QStringLiteral("Failed to open serial port. Try disconnect power and connect the unit."),
+            showStatus(PortAccess::explained(
+                           QStringLiteral("Failed to open serial port. Try disconnect power and connect the unit."), *port),
                        errorPalette);
             delay(4000);
             clearStatus();

@@ -4,6 +4,7 @@
 
 #include "delay.h"
 #include "ediddecoder.h"
+#include "portaccess.h"
 #include "timescale.h"
 #include "ui_mainui.h"
 
@@ -170,8 +171,8 @@ void SorvaneInterface::updateSelectedDevice()
     if (!openPort()) {
         if (!expectReboot) {
             ui->statusBar->setPalette(errorPalette);
-            ui->statusBar->showMessage(
-                QStringLiteral("Failed to open serial port. Try disconnect power and connect the unit."));
+            ui->statusBar->showMessage(PortAccess::explained(
+                QStringLiteral("Failed to open serial port. Try disconnect power and connect the unit."), *port));
             QTimer::singleShot(TimeScale::ms(10000), this, SLOT(clearStatus()));
         }
         return finish();

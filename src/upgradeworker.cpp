@@ -2,6 +2,7 @@
 
 #include "delay.h"
 #include "intelhex.h"
+#include "portaccess.h"
 #include "regularfile.h"
 #include "timescale.h"
 #include "ymodem.h"
@@ -246,7 +247,7 @@ bool UpgradeWorker::uploadFile(const FwFile& file)
     }
     emit updateProgressBar(0, data.size());
     if (!openPort()) {
-        fail(QStringLiteral("Can't open port!!"));
+        fail(PortAccess::explained(QStringLiteral("Can't open port!!"), *serialPort));
         return false;
     }
     delay(3000);
@@ -311,7 +312,7 @@ void UpgradeWorker::processPELMORR()
     const int blocks = (image.size() + BootBlockSize - 1) / BootBlockSize;
 
     if (!openPort()) {
-        fail(QStringLiteral("Can't open port!!"));
+        fail(PortAccess::explained(QStringLiteral("Can't open port!!"), *serialPort));
         return;
     }
     bool synced = false;

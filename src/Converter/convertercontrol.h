@@ -26,6 +26,7 @@ constexpr quint16 OrrelinProductId = 0x000E; // converter: the EDID reads and up
 constexpr quint16 PalomirProductId = 0x0010; // converter without EDID operations
 constexpr quint16 PerrickProductId = 0x001E; // HID scaler
 constexpr quint16 KorvinaProductId = 0x0011; // KVM, under the maker's vendor id
+constexpr quint16 KorvinaBootProductId = 0x0012; // the KVM's boot loader, under the maker's vendor id
 constexpr quint16 KorvinaAltVendorId = 0x10D5;
 constexpr quint16 KorvinaAltProductId = 0x5555;
 constexpr quint16 RolvaneVendorId = 0x22CA; // wireless units, raw USB

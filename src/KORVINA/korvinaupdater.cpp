@@ -1,9 +1,11 @@
 #include "korvinaupdater.h"
 
 #include "aes128.h"
+#include "convertercontrol.h"
 #include "delay.h"
 #include "dialogs.h"
 #include "hid.h"
+#include "portaccess.h"
 #include "regularfile.h"
 #include "timescale.h"
 #include "ui_mainui.h"
@@ -20,8 +22,8 @@ const quint8 kBodyKey[16] = {0xa0, 0x5d, 0x3e, 0x8c, 0x71, 0xf2, 0xb9, 0x4d,
                              0x0e, 0x6a, 0x58, 0xc3, 0xf7, 0x19, 0x4b, 0x2e};
 
 const quint8 kMark = 0x67;
-const quint16 kRunningVid = 0x1EC7;
-const quint16 kRunningPid = 0x0011;
+const quint16 kRunningVid = ConverterUsb::MakerVendorId;
+const quint16 kRunningPid = ConverterUsb::KorvinaProductId;
 const int kDataBytes = 64;     // body bytes in one data report
 const int kFindTries = 20;
 const int kWriteTimeoutMs = 5000; // the USB stack's own limit for one report
@@ -159,8 +161,8 @@ int KorvinaUpdater::FindKvm(int type)
 {
     if (type != 7 && type != 8)
         return 0;
-    const quint16 vid = type == 8 ? 0x10D5 : 0x1EC7;
-    const quint16 pid = type == 8 ? 0x5555 : 0x0012;
+    const quint16 vid = type == 8 ? ConverterUsb::KorvinaAltVendorId : ConverterUsb::MakerVendorId;
+    const quint16 pid = type == 8 ? ConverterUsb::KorvinaAltProductId : ConverterUsb::KorvinaBootProductId;
     closeDevice();
     int reboots = 0;
     for (int tries = 1;; ++tries) {
@@ -188,7 +190,7 @@ unsigned int KorvinaUpdater::SendUniFileProc()
 {
     const int type = quint8(fwHeader.at(1));
     if (!FindKvm(type) && !FindKvm(type)) {
-        status(kProgrammingMode);
+        status(PortAccess::explainedDenial(PortAccess::Kind::Hid, kProgrammingMode));
         return 0;
     }
     const int length = kvmDevice->outputReportLength();

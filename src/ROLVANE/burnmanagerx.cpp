@@ -2,6 +2,7 @@
 
 #include "delay.h"
 #include "intelhex.h"
+#include "portaccess.h"
 #include "regularfile.h"
 #include "timescale.h"
 #include "usbbus.h"
@@ -311,7 +312,7 @@ bool CBurnManagerX::burnUsbBulk(const std::string& file, const QString& unitName
     m_unitGone = false;
     std::unique_ptr<UsbHandle> unit = openUnit();
     if (!unit) {
-        message(kNoDevice);
+        message(PortAccess::explainedDenial(PortAccess::Kind::Usb, kNoDevice));
         return false;
     }
     if (!openHexFile(file.c_str())) {
@@ -458,7 +459,7 @@ bool CBurnManagerX::BurnMac(const std::string& file, const QString& unitName, bo
     m_unitGone = false;
     std::unique_ptr<UsbHandle> unit = openUnit();
     if (!unit) {
-        message(kNoDevice);
+        message(PortAccess::explainedDenial(PortAccess::Kind::Usb, kNoDevice));
         return false;
     }
     auto finish = [&](bool ok, const QString& text) {

@@ -3,8 +3,10 @@
 # fuzz_edid (the EDID decoder, seeded with the real-monitor EDIDs; the default),
 # fuzz_replyreader (the reply collector, seeded from tests/fuzz/seeds-replyreader), fuzz_zip
 # (the ZIP reader, seeded with archives fuzz_zip_seeds.sh makes), fuzz_intelhex (the Intel HEX
-# reader, seeded from tests/fuzz/seeds-intelhex) or fuzz_tftp (the TFTP server's datagram
-# parsing, seeded from tests/fuzz/seeds-tftp). Exit 0: no
+# reader, seeded from tests/fuzz/seeds-intelhex), fuzz_tftp (the TFTP server's datagram
+# parsing, seeded from tests/fuzz/seeds-tftp), fuzz_ymodem (the YMODEM sender and receiver over
+# a garbling channel, seeded from tests/fuzz/seeds-ymodem) or fuzz_discovery (the discovery
+# datagram parser, seeded from tests/fuzz/seeds-discovery). Exit 0: no
 # finding; 77: skipped (no clang); anything else: a build failure or a finding (the reproducer is
 # left in the build directory). Give each target its own build directory: the CTest tests of the
 # two run side by side.
@@ -24,6 +26,8 @@ case $target in
     fuzz_zip) max_len=8192 ;;
     fuzz_intelhex) max_len=4096 ;;
     fuzz_tftp) max_len=1024 ;;
+    fuzz_ymodem) max_len=2048 ;;
+    fuzz_discovery) max_len=600 ;;
     *) echo "unknown fuzz target: $target"; exit 2 ;;
 esac
 
