@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "statuscolour.h"
 #include "ui_mainui.h"
 
 #include "caltor.h"
@@ -89,6 +90,8 @@ MainWindow::MainWindow(QWidget* parent, ControllerFactory* controllerFactory)
             qApp->setStyleSheet(styleSheetText);
         styleFile.close();
     }
+    // The pages colour their outcome through the status bar's palette; keep it on screen.
+    StatusColourKeeper::install(ui->statusBar);
 
     // A short desktop gets a shorter window; the scroll area shows the rest of the form.
     const int desktop = desktopHeight();

@@ -22,6 +22,20 @@ void type(QLineEdit* edit, const QString& text)
     QTest::keyClicks(edit, text);
 }
 
+// Types the calculator's three values into the dialog, made ready for a new timing in `record`,
+// and presses Calculate.
+void calculate(CustomTimingDialog& dialog, Timing* record, const QString& pixels, const QString& lines,
+               const QString& rate)
+{
+    Ui_CustomTimingDialog* ui = dialog.form();
+    dialog.resetForm();
+    dialog.loadTiming(record);
+    type(ui->horizontalPixelsCalc, pixels);
+    type(ui->verticalLinesCalc, lines);
+    type(ui->refreshRateCalc, rate);
+    ui->calculateDTD->click();
+}
+
 } // namespace
 
 class TestEdidDialogs : public QObject
@@ -39,6 +53,9 @@ private slots:
     void failedTimingWriteKeepsTheDialogOpen();
     void timingDialogUnderAnyLocale_data();
     void timingDialogUnderAnyLocale();
+    void refreshRateAsTyped_data();
+    void refreshRateAsTyped();
+    void unencodableTimingIsRefused();
     void audioCodingRules();
     void audioOkRule();
     void savedAudioFormatIsAppendedAndReRead();
@@ -300,6 +317,82 @@ void TestEdidDialogs::timingDialogUnderAnyLocale()
     QVERIFY(loadTimingCatalogue(timingsPath, &reread));
     QCOMPARE(reread.timings.size(), 2);
     QCOMPARE(reread.timings.at(0).pixelFreq, 173.0);
+}
+
+void TestEdidDialogs::refreshRateAsTyped_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("kept"); // what the field holds
+    QTest::addColumn<int>("fieldRate"); // 0: Calculate is refused
+    for (const char* locale : {"C", "de_DE"}) {
+        const auto row = [locale](const char* tag, const char* typed, const char* kept, int rate) {
+            QTest::addRow("%s %s", locale, tag) << QString::fromLatin1(locale) << QString::fromUtf8(typed)
+                                                << QString::fromUtf8(kept) << rate;
+        };
+        row("59.94", "59.94", "59.94", 60);
+        row("59,94", "59,94", "59.94", 60);
+        row("23.976", "23.976", "23.976", 24);
+        row("whole", "50", "50", 50);
+        // Never another number: what cannot be a rate is not taken as typed.
+        row("above 240", "599", "59", 59);
+        row("four decimals", "59.9401", "59.940", 60);
+        row("point, not a group separator", "24.000", "24.000", 24);
+    }
+}
+
+// The refresh field takes the rate as typed, decimals included, under any locale; the calculator
+// uses it as it stands and never turns it into another number.
+void TestEdidDialogs::refreshRateAsTyped()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, typed);
+    QFETCH(QString, kept);
+    QFETCH(int, fieldRate);
+    const DefaultLocaleScope localeScope(locale);
+    ScriptedDialogs::Scope scope(dialogs);
+    CustomTimingDialog dialog;
+    Ui_CustomTimingDialog* ui = dialog.form();
+    Timing record;
+    calculate(dialog, &record, QStringLiteral("1920"), QStringLiteral("1080"), typed);
+    QCOMPARE(ui->refreshRateCalc->text(), kept);
+    QVERIFY(dialogs.shown().isEmpty());
+    QCOMPARE(record.fieldRate, fieldRate);
+    const double rate = kept.toDouble();
+    const Timing expected = computeTiming(1920, 1080, rate, false, false, false);
+    QCOMPARE(record.pixelFreq, expected.pixelFreq);
+    QCOMPARE(ui->pixelClock->text(), QString::number(expected.pixelFreq, 'f', 3));
+
+    // A text put there by other means than typing is refused when it is no rate.
+    ui->refreshRateCalc->setText(QStringLiteral("599"));
+    ui->calculateDTD->click();
+    QCOMPARE(dialogs.shown().size(), 1);
+    QCOMPARE(dialogs.shown().at(0).title, QStringLiteral("Missing Field"));
+    QCOMPARE(record.fieldRate, fieldRate);
+}
+
+// A calculated timing beyond what a detailed timing descriptor holds (a pixel clock over
+// 655.35 MHz) is refused with a message, and nothing of it reaches the record or the fields.
+void TestEdidDialogs::unencodableTimingIsRefused()
+{
+    ScriptedDialogs::Scope scope(dialogs);
+    CustomTimingDialog dialog;
+    Ui_CustomTimingDialog* ui = dialog.form();
+    Timing record;
+    calculate(dialog, &record, QStringLiteral("3840"), QStringLiteral("2160"), QStringLiteral("120"));
+    QCOMPARE(dialogs.shown().size(), 1);
+    QCOMPARE(dialogs.shown().at(0).title, QStringLiteral("Invalid Timing"));
+    QVERIFY(dialogs.shown().at(0).text.contains(QStringLiteral("655.35 MHz")));
+    QVERIFY(record.type.isEmpty());
+    QVERIFY(ui->pixelClock->text().isEmpty());
+    QVERIFY(!ui->customTimingBox->isEnabled());
+
+    // The same resolution at a rate the descriptor can hold is taken.
+    type(ui->refreshRateCalc, QStringLiteral("30"));
+    ui->calculateDTD->click();
+    QCOMPARE(dialogs.shown().size(), 1);
+    QCOMPARE(record.type, TIMING_TYPE_CUSTOM);
+    QVERIFY(record.pixelFreq < 655.35);
 }
 
 void TestEdidDialogs::failedTimingWriteKeepsTheDialogOpen()

@@ -102,10 +102,10 @@ private slots:
         QTest::newRow("updateProductName") << "updateProductName" << "QLabel" << "groupBox_12" << QRect(10, 5, 361, 21) << "Product:";
         QTest::newRow("updateMethod") << "updateMethod" << "QLabel" << "groupBox_9" << QRect(10, 0, 161, 31) << "Update Method:";
         QTest::newRow("updateCurrentFirmwareBox") << "updateCurrentFirmwareBox" << "QGroupBox" << "updateConfigureTab" << QRect(140, 50, 61, 31) << "";
-        QTest::newRow("updateCurrentFirmware") << "updateCurrentFirmware" << "QLabel" << "updateCurrentFirmwareBox" << QRect(-10, 0, 81, 31) << "";
+        QTest::newRow("updateCurrentFirmware") << "updateCurrentFirmware" << "QLabel" << "updateCurrentFirmwareBox" << QRect(0, 0, 61, 31) << "";
         QTest::newRow("label_116") << "label_116" << "QLabel" << "groupBox_20" << QRect(10, 0, 101, 31) << "Latest Firmware";
         QTest::newRow("updateLatestFirmwareBox") << "updateLatestFirmwareBox" << "QGroupBox" << "updateConfigureTab" << QRect(330, 50, 61, 31) << "";
-        QTest::newRow("updateLatestFirmware") << "updateLatestFirmware" << "QLabel" << "updateLatestFirmwareBox" << QRect(-10, 0, 81, 31) << "";
+        QTest::newRow("updateLatestFirmware") << "updateLatestFirmware" << "QLabel" << "updateLatestFirmwareBox" << QRect(0, 0, 61, 31) << "";
         QTest::newRow("updateToggleStartupCheck") << "updateToggleStartupCheck" << "QPushButton" << "updateConfigureTab" << QRect(400, 50, 181, 31) << "Check at Startup";
         QTest::newRow("updateLastChecked") << "updateLastChecked" << "QLabel" << "groupBox_23" << QRect(10, 5, 361, 21) << "Last Checked:";
         QTest::newRow("updateCheckLatest") << "updateCheckLatest" << "QPushButton" << "updateConfigureTab" << QRect(400, 90, 181, 31) << "Check for Latest Update";
@@ -130,10 +130,10 @@ private slots:
         QTest::newRow("updateProductName_2") << "updateProductName_2" << "QLabel" << "groupBox_13" << QRect(10, 5, 361, 21) << "Product:";
         QTest::newRow("updateMethod_2") << "updateMethod_2" << "QLabel" << "groupBox_10" << QRect(10, 0, 161, 31) << "Update Method:";
         QTest::newRow("updateCurrentFirmwareBox_2") << "updateCurrentFirmwareBox_2" << "QGroupBox" << "updatetab2" << QRect(140, 50, 61, 31) << "";
-        QTest::newRow("updateCurrentFirmware_2") << "updateCurrentFirmware_2" << "QLabel" << "updateCurrentFirmwareBox_2" << QRect(-10, 0, 81, 31) << "";
+        QTest::newRow("updateCurrentFirmware_2") << "updateCurrentFirmware_2" << "QLabel" << "updateCurrentFirmwareBox_2" << QRect(0, 0, 61, 31) << "";
         QTest::newRow("label_133") << "label_133" << "QLabel" << "groupBox_25" << QRect(10, 0, 101, 31) << "Latest Firmware";
         QTest::newRow("updateLatestFirmwareBox_2") << "updateLatestFirmwareBox_2" << "QGroupBox" << "updatetab2" << QRect(330, 50, 61, 31) << "";
-        QTest::newRow("updateLatestFirmware_2") << "updateLatestFirmware_2" << "QLabel" << "updateLatestFirmwareBox_2" << QRect(-10, 0, 81, 31) << "";
+        QTest::newRow("updateLatestFirmware_2") << "updateLatestFirmware_2" << "QLabel" << "updateLatestFirmwareBox_2" << QRect(0, 0, 61, 31) << "";
         QTest::newRow("updateToggleStartupCheck_2") << "updateToggleStartupCheck_2" << "QPushButton" << "updatetab2" << QRect(400, 50, 181, 31) << "Check at Startup";
         QTest::newRow("updateLastChecked_2") << "updateLastChecked_2" << "QLabel" << "groupBox_26" << QRect(10, 5, 361, 21) << "Last Checked:";
         QTest::newRow("updateCheckLatest_2") << "updateCheckLatest_2" << "QPushButton" << "updatetab2" << QRect(400, 90, 181, 31) << "Check for Latest Update";

@@ -8,10 +8,14 @@
 #include "resources.h"
 #include "scripteddialogs.h"
 #include "ui_mainui.h"
+#include "updatedownloadmanager.h"
 
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QProgressBar>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QStyle>
 #include <QTabBar>
 #include <QTimer>
 #include <QToolButton>
@@ -354,6 +358,62 @@ private slots:
         // Any other number changes nothing.
         f.window->setFunctionTab(7);
         QCOMPARE(f.ui()->tabWidget->currentIndex(), page);
+    }
+
+    // The outcome colour a page gives the status bar is the colour painted under the application
+    // style sheet, also after the sheet re-polishes the bar (which puts back the palette the bar
+    // was first polished with) and after a page's own download fails.
+    void statusColourIsPainted()
+    {
+        Fixture f;
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.data()));
+        QStatusBar* bar = f.ui()->statusBar;
+        const QColor failure(255, 70, 50);
+        const QColor success(0, 220, 255);
+        const auto painted = [bar](const QColor& colour) {
+            const QImage image = bar->grab().toImage();
+            int count = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    count += QColor(image.pixel(x, y)) == colour;
+            return count;
+        };
+        // As the pages do it: a copy of the bar's palette with the colour, or the colour alone.
+        const auto give = [bar](const QColor& colour, bool alone) {
+            QPalette palette = alone ? QPalette() : bar->palette();
+            palette.setColor(QPalette::WindowText, colour);
+            bar->setPalette(palette);
+        };
+        const auto repolish = [bar] {
+            bar->style()->unpolish(bar);
+            bar->style()->polish(bar);
+        };
+        const auto shows = [&](const QColor& colour, const QColor& other) {
+            bar->repaint();
+            return painted(colour) > 20 && painted(other) == 0;
+        };
+        bar->showMessage(QStringLiteral("Firmware zip file was downloaded"));
+        for (const bool alone : {false, true}) {
+            give(success, alone);
+            QVERIFY(shows(success, failure));
+            give(failure, alone);
+            QVERIFY(shows(failure, success));
+            repolish();
+            QVERIFY2(shows(failure, success), "a re-polish brought the earlier colour back");
+            give(success, alone);
+            repolish();
+            QVERIFY(shows(success, failure));
+        }
+
+        // A page's own failure, through its own code: the products XML download (no server).
+        updateDownloadManager downloads(f.ui());
+        QSignalSpy done(&downloads, SIGNAL(finishedDownloadingProductsXML(bool)));
+        QVERIFY(downloads.getProductsXML());
+        QVERIFY(done.wait(10000));
+        QCOMPARE(bar->currentMessage(), QStringLiteral("Error occurred while downloading."));
+        repolish();
+        QVERIFY(shows(failure, success));
     }
 };
 

@@ -4,13 +4,16 @@
 #include "endpoints.h"
 #include "httppeer.h"
 #include "myxmlmanager.h"
+#include "resources.h"
 #include "scripteddialogs.h"
 #include "serialports.h"
 #include "ui_mainui.h"
+#include "updatedownloadmanager.h"
 #include "updatetabcontrol.h"
 
 #include <QDir>
 #include <QDomDocument>
+#include <QLabel>
 #include <QMainWindow>
 #include <QProcess>
 #include <QSignalSpy>
@@ -119,6 +122,7 @@ private:
 private slots:
     void initTestCase()
     {
+        initPlexaResources();
         ui.setupUi(&window);
         Dialogs::setBackend(&dialogs);
         QVERIFY(server.start());
@@ -436,6 +440,63 @@ private slots:
         QCOMPARE(settings.documentElement().firstChildElement("lastdownloadedfw").firstChildElement().attribute("zipfile"),
                  QStringLiteral("Korvina_1.2.zip"));
         QCOMPARE(install(ui.updatePlxInstall), 30);
+    }
+
+    // Download buttons are off while a package download runs and come back when it ends, and
+    // "Check for Latest Update" comes back after a products XML download that never completes:
+    // the server sends one byte every 5 s, and each download ends at its deadline (shortened).
+    void buttonsComeBackAfterATricklingServer()
+    {
+        updateDownloadManager::overrideTimeLimits(1500, 20000);
+        const QString package = QStringLiteral("Download/Korvina_1.2.zip");
+        const QString catalogue = QStringLiteral("Download/PlexaT/firmwareUpgradeTabInfo.xml");
+        server.serveTrickle(package, "PK\x03\x04 and the rest, slowly", 5.0);
+        server.serveTrickle(catalogue, kCatalogue, 5.0);
+
+        page->setUSBDevice(usbDevice("Korvina"));
+        QVERIFY(ui.updateDLPlx->isEnabled() && ui.updateDLComp->isEnabled());
+        ui.updateDLPlx->click();
+        QVERIFY(!ui.updateDLPlx->isEnabled() && !ui.updateDLComp->isEnabled() && !ui.updateDLComp_2->isEnabled());
+        page->setUSBDevice(usbDevice("Korvina")); // picking the product again keeps them off
+        QVERIFY(!ui.updateDLPlx->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(ui.updateDLPlx->isEnabled(), 8000);
+        QVERIFY(ui.updateDLComp->isEnabled() && ui.updateDLComp_2->isEnabled());
+        QCOMPARE(ui.statusBar->currentMessage(), QStringLiteral("Error occurred while downloading."));
+        QVERIFY(!ui.updatePlxInstall->isEnabled());
+
+        ui.updateCheckLatest->click();
+        QVERIFY(!ui.updateCheckLatest->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(ui.updateCheckLatest->isEnabled(), 8000);
+        QVERIFY(shown("Warning", "Application has found a local products XML file"));
+        QCOMPARE(PlexaTest::readFile(firmwareFolder() + "/firmwareUpgradeTabInfo.xml"), kCatalogue);
+
+        updateDownloadManager::overrideTimeLimits(0, 0);
+        for (const QString& path : {package, catalogue})
+            QFile::remove(server.root() + "/" + path + ".behaviour");
+    }
+
+    // Each version shows whole in its box under the application's style ("9.9", not "9"), on
+    // both copies of the page.
+    void versionsFitTheirBoxes()
+    {
+        QFile sheet(QStringLiteral(":/style/stylesheet.qss"));
+        QVERIFY(sheet.open(QIODevice::ReadOnly));
+        qApp->setStyleSheet(QString::fromLatin1(sheet.readAll()));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        for (QLabel* label : {ui.updateCurrentFirmware, ui.updateLatestFirmware, ui.updateCurrentFirmware_2,
+                              ui.updateLatestFirmware_2}) {
+            for (const QString& version : {"9.9", "V1.0.3", "2.1.0", "1.12.203"}) {
+                label->setText(version);
+                const QRect inBox = label->geometry();
+                QVERIFY2(label->parentWidget()->rect().contains(inBox), qPrintable(label->objectName()));
+                const int width = label->fontMetrics().horizontalAdvance(version);
+                QVERIFY2(width <= inBox.width() && label->alignment() & Qt::AlignHCenter,
+                         qPrintable(label->objectName() + " " + version));
+            }
+        }
+        window.hide();
+        qApp->setStyleSheet(QString());
     }
 };
 

@@ -644,14 +644,52 @@ private slots:
         made.sort();
         QCOMPARE(made, (QStringList{"notes.txt", "one.txt", "two.bin"}));
 
-        // The first bad entry ends the run; what came before stays.
-        const QString bad = crafted("flat-bad.zip", "names", {"good.txt", "../evil.txt", "after.txt"});
-        const QString out2 = path("flat2");
-        QDir().mkpath(out2);
-        QCOMPARE(unzipAllFlat(QFile::encodeName(bad).constData(), QFile::encodeName(out2).constData()),
-                 int(ZR_BADNAME));
-        QCOMPARE(QDir(out2).entryList(QDir::Files), QStringList{"good.txt"});
-        QVERIFY(!QFile::exists(path("evil.txt")));
+    }
+
+    // A refused archive leaves the folder byte for byte as it was, even when good entries came
+    // before the bad one, and nothing of the attempt stays beside it.
+    void refusedArchiveLeavesTheFolderAsItWas_data()
+    {
+        QTest::addColumn<QString>("archive");
+        QTest::addColumn<int>("code");
+        // Info-ZIP archives: a good entry, then one that unpacks far beyond its size.
+        writeFile(src + "/zeros.bin", QByteArray(20 * 1024 * 1024, '\0'));
+        QTest::newRow("bomb") << infoZip("bomb.zip", {"-9"}, {"notes.txt", "zeros.bin"}) << int(ZR_TOOBIG);
+        const QString two = infoZip("two.zip", {}, {"notes.txt", "random.bin"});
+        QTest::newRow("CRC mismatch")
+            << patched(two, "two-crc.zip", [](QByteArray& b) { put32(b, centralPos(b, 1) + 16, 0x12345678); })
+            << int(ZR_MISMATCH);
+        QTest::newRow("directory claims too much")
+            << patched(two, "two-claims.zip", [](QByteArray& b) {
+                   for (int i = 0; i < 2; ++i)
+                       put32(b, centralPos(b, i) + 24, 600u << 20);
+               })
+            << int(ZR_TOOBIG);
+        QTest::newRow("name leaving the folder")
+            << crafted("flat-bad.zip", "names", {"good.txt", "../evil.txt", "after.txt"}) << int(ZR_BADNAME);
+    }
+
+    void refusedArchiveLeavesTheFolderAsItWas()
+    {
+        QFETCH(QString, archive);
+        QFETCH(int, code);
+        QVERIFY(!archive.isEmpty());
+        const QString parent = path("refused/" + QString(QTest::currentDataTag()));
+        const QString out = parent + "/pkg";
+        QVERIFY(writeFile(out + "/notes.txt", "an earlier unpack"));
+        QVERIFY(writeFile(out + "/kept.bin", randomBytes(3000, 9)));
+        const auto snapshot = [&] {
+            QMap<QString, QByteArray> files;
+            for (const QString& name : QDir(parent).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
+                files.insert(name, QByteArray());
+            for (const QString& name : QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
+                files.insert("pkg/" + name, PlexaTest::readFile(out + "/" + name));
+            return files;
+        };
+        const QMap<QString, QByteArray> before = snapshot();
+        QCOMPARE(unzipAllFlat(QFile::encodeName(archive).constData(), QFile::encodeName(out).constData()), code);
+        QCOMPARE(snapshot(), before);
+        QVERIFY(!QFile::exists(path("evil.txt")) && !QFile::exists(path("refused/evil.txt")));
     }
 
     // A single gzip member stands for an archive of one entry, named by the member or by the

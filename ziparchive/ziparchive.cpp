@@ -13,6 +13,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -857,18 +858,46 @@ int closeZip(ZipHandle handle)
     return ZR_OK;
 }
 
-int unzipAllFlat(const char* archivePath, const char* folder)
+namespace {
+
+// The regular files of a flat folder (what unzipAllFlat stages), by name.
+std::vector<std::string> filesIn(const std::string& folder)
 {
-    if (!folder)
-        return ZR_NOFILE;
-    ZipHandle zip = nullptr;
-    int rc = openZip(&zip, archivePath, nullptr);
-    if (rc != ZR_OK)
-        return rc;
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (const dirent* e = ::readdir(dir)) {
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                names.emplace_back(e->d_name);
+        }
+        ::closedir(dir);
+    }
+    return names;
+}
+
+void removeStaging(const std::string& staging)
+{
+    for (const std::string& name : filesIn(staging))
+        ::unlink((staging + '/' + name).c_str());
+    ::rmdir(staging.c_str());
+}
+
+// Extracts every file entry of the open archive into the empty folder `staging`.
+int extractFlat(ZipHandle zip, const std::string& staging)
+{
     ZipEntry entry;
     entry.index = -1;
-    rc = getZipItem(zip, &entry);
+    int rc = getZipItem(zip, &entry);
     const int32_t count = entry.index;
+    // What the directory announces is refused before a byte is written; what it hides is
+    // caught entry by entry (sizes, CRCs and caps).
+    uint64_t announced = 0;
+    for (int32_t i = 0; rc == ZR_OK && i < count; ++i) {
+        entry.index = i;
+        rc = getZipItem(zip, &entry);
+        announced += entry.uncompressedSize;
+        if (rc == ZR_OK && announced > ZipMaxTotalBytes)
+            rc = ZR_TOOBIG;
+    }
     for (int32_t i = 0; rc == ZR_OK && i < count; ++i) {
         entry.index = i;
         rc = getZipItem(zip, &entry);
@@ -877,18 +906,56 @@ int unzipAllFlat(const char* archivePath, const char* folder)
         if (entry.attributes & ZIP_ATTR_DIRECTORY)
             continue;
         const char* slash = std::strrchr(entry.name, '/');
-        std::string target = folder;
-        if (target.empty() || target.back() != '/')
-            target += '/';
-        target += slash ? slash + 1 : entry.name;
-        // Replace what stands there; a folder of that name is not removed.
-        struct stat st;
-        if (::lstat(target.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || ::unlink(target.c_str()) != 0)) {
-            rc = ZR_NOFILE;
-            break;
-        }
+        const std::string target = staging + '/' + (slash ? slash + 1 : entry.name);
+        // A later entry of the same name replaces an earlier one.
+        if (::unlink(target.c_str()) != 0 && errno != ENOENT)
+            return ZR_NOFILE;
         rc = unzipItem(zip, target.c_str(), &entry);
     }
+    return rc;
+}
+
+} // namespace
+
+int unzipAllFlat(const char* archivePath, const char* folder)
+{
+    if (!folder || !*folder)
+        return ZR_NOFILE;
+    ZipHandle zip = nullptr;
+    int rc = openZip(&zip, archivePath, nullptr);
+    if (rc != ZR_OK)
+        return rc;
+
+    // Everything is unpacked beside the folder first; the folder changes only once the whole
+    // archive was read, sizes and CRCs checked, so a refused archive leaves it as it was.
+    std::string target = folder;
+    while (target.size() > 1 && target.back() == '/')
+        target.pop_back();
+    std::string pattern = target + ".unpacking-XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (!::mkdtemp(buffer.data())) {
+        closeZip(zip);
+        return ZR_NOFILE;
+    }
+    const std::string staging(buffer.data());
+    rc = extractFlat(zip, staging);
     closeZip(zip);
+
+    const std::vector<std::string> names = rc == ZR_OK ? filesIn(staging) : std::vector<std::string>();
+    if (rc == ZR_OK && ::mkdir(target.c_str(), 0777) != 0 && errno != EEXIST)
+        rc = ZR_NOFILE;
+    // A file standing in the folder is replaced; a folder of that name is not: check them all
+    // before anything moves.
+    for (const std::string& name : names) {
+        struct stat st;
+        if (rc == ZR_OK && ::lstat((target + '/' + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+            rc = ZR_NOFILE;
+    }
+    for (const std::string& name : names) {
+        if (rc == ZR_OK && ::rename((staging + '/' + name).c_str(), (target + '/' + name).c_str()) != 0)
+            rc = ZR_WRITE;
+    }
+    removeStaging(staging);
     return rc;
 }

@@ -85,8 +85,10 @@ int closeZip(ZipHandle handle);
 
 // The sequence both firmware pages run: every file entry of `archivePath` is extracted into
 // `folder` under the last component of its name (the archive's folders are flattened), replacing
-// a file that stands there; directory entries are skipped. The first failure ends the run (what
-// was extracted before stays) and its code is returned; an archive without entries is a success.
+// a file that stands there; directory entries are skipped. The entries are unpacked into a
+// temporary folder beside `folder` ("<folder>.unpacking-XXXXXX") and moved in only when the whole
+// archive was good: on any failure, whose code is returned, `folder` is left as it was and the
+// temporary folder removed. An archive without entries is a success.
 int unzipAllFlat(const char* archivePath, const char* folder);
 
 #endif // ZIPARCHIVE_H

@@ -5,6 +5,7 @@
 #include "cvt.h"
 #include "dialogs.h"
 #include "edidcatalogues.h"
+#include "edidencoder_p.h"
 #include "mydoublevalidator.h"
 
 #include <QPushButton>
@@ -44,7 +45,9 @@ CustomTimingDialog::CustomTimingDialog(QWidget* parent)
             edit->setValidator(validator);
     };
     intValidator(1, 4095, {ui->horizontalPixelsCalc, ui->verticalLinesCalc});
-    intValidator(1, 240, {ui->refreshRateCalc});
+    // Rates such as 59.94 and 23.976 Hz are what the calculator is for; the field takes them as
+    // typed (a comma is taken as the point) and refuses what is no rate from 1 to 240 Hz.
+    ui->refreshRateCalc->setValidator(new MyDoubleValidator(1.0, 240.0, 3, this));
     intValidator(0, 4095, {ui->hVideo, ui->vVideo, ui->hBlanking, ui->vBlanking, ui->hImageSize, ui->vImageSize});
     intValidator(0, 8191, {ui->hTotal, ui->vTotal});
     intValidator(0, 1023, {ui->hFrontPorch, ui->hPulseWidth});
@@ -148,7 +151,8 @@ void CustomTimingDialog::calculateAndShowDTD()
     bool rateOk = false;
     const int hPixels = ui->horizontalPixelsCalc->text().toInt(&hOk);
     const int vLines = ui->verticalLinesCalc->text().toInt(&vOk);
-    const double rate = ui->refreshRateCalc->text().toDouble(&rateOk);
+    const double rate = editorNumberLocale().toDouble(ui->refreshRateCalc->text().trimmed(), &rateOk);
+    rateOk = rateOk && rate >= 1.0 && rate <= 240.0;
     bool computed = false;
     Timing t;
     if (hOk && vOk && rateOk)
@@ -159,6 +163,8 @@ void CustomTimingDialog::calculateAndShowDTD()
                           tr("Please enter valid horizontal pixel, vertical line, and refresh rate values."));
         return;
     }
+    if (!refuseUnencodable(t))
+        return;
 
     if (timing)
         *timing = t;
@@ -167,6 +173,20 @@ void CustomTimingDialog::calculateAndShowDTD()
     ui->nativeTiming->setChecked(native);
     ui->customTimingLabel->setEnabled(true);
     ui->customTimingBox->setEnabled(true);
+}
+
+// A timing must fit a detailed timing descriptor (pixel clock up to 655.35 MHz, the sizes of its
+// fields); otherwise it is refused with a message and false is returned.
+bool CustomTimingDialog::refuseUnencodable(const Timing& t)
+{
+    QByteArray descriptor;
+    if (EdidEncoding::detailedTiming(t, &descriptor))
+        return true;
+    Dialogs::critical(this, tr("Invalid Timing"),
+                      tr("This timing cannot be stored in an EDID: the pixel clock must not exceed 655.35 MHz "
+                         "and the active video, blanking, front porch and sync pulse must fit the detailed "
+                         "timing descriptor. Choose a lower resolution or refresh rate."));
+    return false;
 }
 
 void CustomTimingDialog::timingNameEdited(const QString& text)
@@ -250,6 +270,8 @@ void CustomTimingDialog::done(int result)
                              "and sync pulse must fit in the blanking."));
         return;
     }
+    if (!refuseUnencodable(t))
+        return;
 
     QString error;
     if (!appendTimingEntry(catalogueFile(), t, &error)) {

@@ -45,6 +45,7 @@ private slots:
 private:
     void showTiming(const Timing& t);
     Timing timingFromForm() const;
+    bool refuseUnencodable(const Timing& t);
     QString catalogueFile() const;
 
     Ui_CustomTimingDialog* ui = nullptr;

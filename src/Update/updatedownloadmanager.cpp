@@ -18,6 +18,7 @@
 #include <QFileInfo>
 #include <QNetworkRequest>
 #include <QSaveFile>
+#include <QTemporaryDir>
 #include <QUrl>
 
 #include <cstdio>
@@ -30,6 +31,9 @@ const QString CANNOT_CREATE_ZIP = QStringLiteral("Can't create zip file locally!
 // The redirect test looks at the first 51 lines; a redirect page is far smaller than this.
 constexpr qint64 RedirectHeadBytes = 64 * 1024;
 
+int deadlineOverrideMs = 0;
+int idleOverrideMs = 0;
+
 QString partPathOf(const QString& target)
 {
     return target + QStringLiteral(".part");
@@ -39,6 +43,29 @@ QString partPathOf(const QString& target)
 bool replaceFile(const QString& source, const QString& target)
 {
     return std::rename(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) == 0;
+}
+
+// Puts the folder `fresh` in the place of `target` (a folder, a link or a file, or nothing);
+// what stood there is removed, a link without what it points to.
+bool replaceFolder(const QString& fresh, const QString& target)
+{
+    const QFileInfo old(target);
+    if (!old.exists() && !old.isSymLink())
+        return replaceFile(fresh, target);
+    QTemporaryDir aside(target + QStringLiteral(".old-XXXXXX"));
+    if (!aside.isValid())
+        return false;
+    const QString oldPlace = aside.path() + QStringLiteral("/old");
+    if (!replaceFile(target, oldPlace))
+        return false;
+    if (!replaceFile(fresh, target)) {
+        replaceFile(oldPlace, target);
+        return false;
+    }
+    if (old.isSymLink() || !old.isDir())
+        QFile::remove(oldPlace);
+    // `aside` removes the old folder with it.
+    return true;
 }
 
 bool writeWhole(const QString& path, const QByteArray& bytes)
@@ -58,6 +85,26 @@ updateDownloadManager::updateDownloadManager(Ui_MainUI* ui)
     , downloadBaseUrl(Endpoints::downloadBaseUrl())
     , ui(ui)
 {
+    deadline.setSingleShot(true);
+    connect(&deadline, &QTimer::timeout, this, &updateDownloadManager::deadlinePassed);
+    // The whole text of a shortened message belongs to that message only.
+    connect(ui->statusBar, &QStatusBar::messageChanged, this, [this](const QString& now) {
+        if (now != shownMessage && !this->ui->statusBar->toolTip().isEmpty())
+            this->ui->statusBar->setToolTip(QString());
+    });
+}
+
+int updateDownloadManager::deadlineMs(qint64 sizeCap)
+{
+    if (deadlineOverrideMs > 0)
+        return deadlineOverrideMs;
+    return TimeScale::ms(int(DeadlineBaseMs + sizeCap * 1000 / SlowestBytesPerSecond));
+}
+
+void updateDownloadManager::overrideTimeLimits(int deadline, int idle)
+{
+    deadlineOverrideMs = qMax(0, deadline);
+    idleOverrideMs = qMax(0, idle);
 }
 
 updateDownloadManager::~updateDownloadManager()
@@ -73,7 +120,16 @@ updateDownloadManager::~updateDownloadManager()
 
 void updateDownloadManager::showStatus(const QString& message, bool ok)
 {
-    ui->statusBar->showMessage(message, 0);
+    // A long message (a path) is shortened in its middle to what the bar shows; the tool tip
+    // keeps it whole.
+    QString shown = message;
+    if (ui->statusBar->isVisible()) {
+        const int room = ui->statusBar->contentsRect().width() - 30; // margins and the size grip
+        shown = ui->statusBar->fontMetrics().elidedText(message, Qt::ElideMiddle, qMax(room, 40));
+    }
+    shownMessage = shown;
+    ui->statusBar->showMessage(shown, 0);
+    ui->statusBar->setToolTip(shown == message ? QString() : message);
     QPalette palette = ui->statusBar->palette();
     palette.setColor(QPalette::WindowText, ok ? QColor(0, 220, 255, 255) : QColor(255, 70, 50, 255));
     ui->statusBar->setPalette(palette);
@@ -120,9 +176,11 @@ void updateDownloadManager::endRunning()
 void updateDownloadManager::startGet(const QString& address, bool showProgress)
 {
     QNetworkRequest request(QUrl(address, QUrl::TolerantMode));
-    request.setTransferTimeout(TimeScale::ms(IdleTimeoutMs));
+    request.setTransferTimeout(idleOverrideMs > 0 ? idleOverrideMs : TimeScale::ms(IdleTimeoutMs));
     received = 0;
     reply = manager.get(request);
+    // The body goes to the file as it arrives; the network layer holds no more than this.
+    reply->setReadBufferSize(ReadBufferBytes);
     connect(reply, SIGNAL(finished()), this, SLOT(slot_http_finished1()));
     connect(reply, SIGNAL(errorOccurred(QNetworkReply::NetworkError)), this,
             SLOT(slot_http_networkError1(QNetworkReply::NetworkError)));
@@ -130,6 +188,20 @@ void updateDownloadManager::startGet(const QString& address, bool showProgress)
     if (showProgress)
         connect(reply, SIGNAL(downloadProgress(qint64, qint64)), this,
                 SLOT(slot_http_updateDataReadProgress1(qint64, qint64)));
+}
+
+void updateDownloadManager::startDeadline()
+{
+    deadline.start(deadlineMs(downloadingProductsXML ? MaxProductsXmlBytes : MaxPackageBytes));
+}
+
+void updateDownloadManager::deadlinePassed()
+{
+    if (!reply)
+        return;
+    qDebug() << "Download not complete by its deadline; given up.";
+    networkError = true;
+    reply->abort(); // its finished() reports the failure
 }
 
 bool updateDownloadManager::getProductsXML()
@@ -147,6 +219,7 @@ bool updateDownloadManager::getProductsXML()
         downloadingProductsXML = false;
         return false;
     }
+    startDeadline();
     startGet(downloadBaseUrl + QStringLiteral("PlexaT/") + FIRMWARE_TAB_INFO_FILE, true);
     return !networkError;
 }
@@ -188,6 +261,7 @@ void updateDownloadManager::downloadFilesTo(QString deviceName, bool askDialog)
     }
     targetPath = target;
     showStatus(QStringLiteral("Downloading firmware files. Please wait."), true);
+    startDeadline();
     startGet(downloadBaseUrl + product.zipfile, true);
 }
 
@@ -207,12 +281,20 @@ void updateDownloadManager::slot_http_readyRead1()
 {
     if (!reply || sender() != reply || !reply->isOpen())
         return;
+    const qint64 limit = downloadingProductsXML ? MaxProductsXmlBytes : MaxPackageBytes;
+    // A length announced beyond the cap is refused before a byte is written.
+    const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
+    if (announced.isValid() && announced.toLongLong() > limit) {
+        qDebug() << "Download announced as" << announced.toLongLong() << "bytes, more than" << limit;
+        networkError = true;
+        reply->abort();
+        return;
+    }
     const QByteArray data = reply->readAll();
     received += data.size();
-    const qint64 limit = downloadingProductsXML ? MaxProductsXmlBytes : MaxPackageBytes;
-    const bool written = file && file->isOpen() && file->write(data) == data.size();
-    if (received > limit || !written) {
-        qDebug() << (written ? "Download larger than" : "Cannot write the download") << limit;
+    const bool written = received <= limit && file && file->isOpen() && file->write(data) == data.size();
+    if (!written) {
+        qDebug() << (received > limit ? "Download larger than" : "Cannot write the download") << limit;
         networkError = true;
         reply->abort(); // its finished() reports the failure
     }
@@ -235,6 +317,7 @@ void updateDownloadManager::slot_http_networkError1(QNetworkReply::NetworkError 
 void updateDownloadManager::failDownload(const QString& why)
 {
     qDebug() << "Download failed:" << why;
+    deadline.stop();
     discardPart();
     showStatus(DOWNLOAD_FAILED, false);
     networkError = true;
@@ -265,6 +348,7 @@ void updateDownloadManager::slot_http_finished1()
     }
     file->close();
     if (!downloadingProductsXML && !downloadingProductZip) {
+        deadline.stop();
         discardPart();
         return;
     }
@@ -304,6 +388,7 @@ void updateDownloadManager::slot_http_finished1()
 
 void updateDownloadManager::finishProductsXml()
 {
+    deadline.stop();
     const QString in = file->fileName();
     delete file;
     file = nullptr;
@@ -332,6 +417,7 @@ void updateDownloadManager::finishProductsXml()
 
 void updateDownloadManager::finishPackage()
 {
+    deadline.stop();
     const QString part = file->fileName();
     const qint64 size = file->size();
     delete file;
@@ -412,23 +498,28 @@ bool updateDownloadManager::unzip(QString absFile)
         return false;
     }
 
-    // Into an empty folder: files of an earlier unpack must not be taken for this package's.
-    const QFileInfo folder(extractDir);
-    bool emptied = true;
-    if (folder.isSymLink() || (folder.exists() && !folder.isDir()))
-        emptied = QFile::remove(extractDir);
-    else if (folder.exists())
-        emptied = QDir(extractDir).removeRecursively();
-    if (!emptied || !QDir().mkpath(extractDir)) {
-        lastUnzipError = QStringLiteral("the folder %1 cannot be emptied.").arg(extractDir);
+    // The package is unpacked into a new folder beside the old one, which it replaces whole only
+    // once every entry came out good: files of an earlier unpack are never taken for this
+    // package's, and a refused package leaves the old folder exactly as it was.
+    QTemporaryDir fresh(extractDir + QStringLiteral(".new-XXXXXX"));
+    if (!fresh.isValid()) {
+        lastUnzipError = QStringLiteral("the folder %1 cannot be created.").arg(extractDir);
         return false;
     }
-
-    const int result = unzipAllFlat(QFile::encodeName(filePath).constData(), QFile::encodeName(extractDir).constData());
+    const int result =
+        unzipAllFlat(QFile::encodeName(filePath).constData(), QFile::encodeName(fresh.path()).constData());
     if (result != ZR_OK) {
         qDebug() << "Unpacking" << filePath << "failed with" << result;
         lastUnzipError = zipResultText(result);
         return false;
     }
+    if (!replaceFolder(fresh.path(), extractDir)) {
+        lastUnzipError = QStringLiteral("the folder %1 cannot be replaced.").arg(extractDir);
+        return false;
+    }
+    fresh.setAutoRemove(false);
+    QFile::setPermissions(extractDir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                          | QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther
+                                          | QFileDevice::ExeOther);
     return true;
 }

@@ -4,6 +4,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 class QFile;
@@ -28,13 +29,25 @@ public:
     // created.
     bool getProductsXML();
 
-    // Largest products XML and package taken; more is refused as a failed download.
+    // Largest products XML and package taken; more is refused as a failed download (a length
+    // announced beyond it before a byte is written). Real packages are a few MiB.
     static constexpr qint64 MaxProductsXmlBytes = 16 * 1024 * 1024;
-    static constexpr qint64 MaxPackageBytes = qint64(1) << 30;
+    static constexpr qint64 MaxPackageBytes = 256 * 1024 * 1024;
     // Redirect pages followed for one download.
     static constexpr int MaxRedirectPages = 2;
     // A transfer that brings no byte for this long (scaled by TimeScale) is given up.
     static constexpr int IdleTimeoutMs = 30000;
+    // Every download, its redirect pages included, ends by a deadline that grows with its size
+    // cap: a set-up allowance plus the cap at the slowest rate still worth waiting for. A server
+    // that sends a byte now and then is given up at the deadline, not kept open for ever.
+    static constexpr int DeadlineBaseMs = 30000;
+    static constexpr qint64 SlowestBytesPerSecond = 512 * 1024;
+    static int deadlineMs(qint64 sizeCap);
+    // Bytes the network layer may hold for us before it stops reading the socket.
+    static constexpr qint64 ReadBufferBytes = 1024 * 1024;
+    // Tests: replaces the deadline and the idle time-out (milliseconds, not scaled); 0 keeps
+    // the normal value.
+    static void overrideTimeLimits(int deadlineMs, int idleMs);
 
     // Why the last unzip failed, for the user; empty after a success.
     QString unzipError() const { return lastUnzipError; }
@@ -43,6 +56,7 @@ public:
     // copy is in place. The same file is left as it is.
     static bool copyInto(const QString& source, const QString& target);
     bool isDownloading() const { return reply != nullptr; }
+    bool isDownloadingPackage() const { return reply != nullptr && downloadingProductZip; }
 
 signals:
     // Once per products XML download: true when a valid catalogue is in place, false otherwise.
@@ -61,6 +75,9 @@ public slots:
     void slot_http_finished1();
     void slot_http_networkError1(QNetworkReply::NetworkError ne);
 
+private slots:
+    void deadlinePassed();
+
 private:
     struct ProductRecord
     {
@@ -71,6 +88,7 @@ private:
     void showStatus(const QString& message, bool ok);
     bool openPartFile(const QString& target);
     void startGet(const QString& address, bool showProgress);
+    void startDeadline();
     void endRunning();
     void discardPart();
     void failDownload(const QString& why);
@@ -97,6 +115,8 @@ private:
     qint64 received = 0;
     int redirects = 0;
     QString lastUnzipError;
+    QTimer deadline;
+    QString shownMessage; // as the status bar shows it
 };
 
 #endif // UPDATEDOWNLOADMANAGER_H

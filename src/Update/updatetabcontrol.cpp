@@ -345,14 +345,37 @@ void UpdateTabControl::setFieldsForNewDevice()
         refreshForSelectedDeviceChanged();
 }
 
+bool UpdateTabControl::packageDownloadRunning() const
+{
+    return downloadManager && downloadManager->isDownloadingPackage();
+}
+
+// The download buttons stay off while a package download runs, and come back when it ends.
+void UpdateTabControl::setDownloadButtons()
+{
+    const bool available = !noUpdate && !ui->updateLatestFirmware->text().isEmpty()
+        && ui->updateMethod->text() != DISCONNECTED;
+    const bool idle = !packageDownloadRunning();
+    ui->updateDLComp->setEnabled(available && idle);
+    ui->updateDLPlx->setEnabled(available && idle);
+    // The second page's button is set by the page sets; it is only held off meanwhile.
+    if (!idle && !secondPageButtonHeld) {
+        secondPageButtonHeld = true;
+        secondPageButtonWasEnabled = ui->updateDLComp_2->isEnabled();
+        ui->updateDLComp_2->setEnabled(false);
+    } else if (idle && secondPageButtonHeld) {
+        secondPageButtonHeld = false;
+        ui->updateDLComp_2->setEnabled(secondPageButtonWasEnabled);
+    }
+}
+
 void UpdateTabControl::refreshForSelectedDeviceChanged()
 {
     if (noUpdate && ui->updateNotes->toPlainText().isEmpty())
         ui->updateNotes->setText(
             QStringLiteral("Firmware update functionality is currently unavailable in Plexa-T for this device."));
     ui->updatePlxInstall->setEnabled(false);
-    ui->updateDLComp->setEnabled(!noUpdate);
-    ui->updateDLPlx->setEnabled(!noUpdate);
+    setDownloadButtons();
     ui->updateBrowse->setEnabled(!noUpdate);
     ui->updateFileInstall->setEnabled(false);
     ui->updateBar->setValue(0);
@@ -448,16 +471,19 @@ void UpdateTabControl::checkIfDownloaded()
 void UpdateTabControl::downloadToCompHandler()
 {
     downloadManager->downloadFilesTo(currentProductName, true);
+    setDownloadButtons();
 }
 
 void UpdateTabControl::downloadToPlexaTHandler()
 {
     downloadManager->downloadFilesToPlexaT(currentProductName);
+    setDownloadButtons();
 }
 
 // The download is recorded and Install offered only once the package is complete.
 void UpdateTabControl::packageDownloadFinished(QString deviceName, bool intoFirmwareFolder, bool ok)
 {
+    setDownloadButtons();
     if (!ok || !intoFirmwareFolder)
         return;
     xmlManager->updateDownloadListXML(deviceName);

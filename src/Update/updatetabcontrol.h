@@ -83,6 +83,8 @@ private:
     void setUpdateMethod(const QString& m);
     void setFieldsForNewDevice();
     void refreshForSelectedDeviceChanged();
+    bool packageDownloadRunning() const;
+    void setDownloadButtons();
     void setUnavailableDevice();
     void checkIfDownloaded();
     void populateComPorts();
@@ -107,6 +109,8 @@ private:
     updateDownloadManager* downloadManager = nullptr;
     bool internetAvailable = true;
     bool silentCheck = false;
+    bool secondPageButtonHeld = false;       // updateDLComp_2 held off by a running download
+    bool secondPageButtonWasEnabled = false;
 };
 
 #endif // UPDATETABCONTROL_H

@@ -9,7 +9,8 @@ Hostile servers: a file NAME.behaviour (JSON) next to a path makes a GET of that
   {"silent": true}                   accept the request and never answer
   {"head": "...", "fill": N, "tail": "..."}
                                      a 200 reply whose body is head, N bytes of "x", then tail,
-                                     with no Content-Length (the peer cannot tell its size ahead)
+                                     with no Content-Length (the peer cannot tell its size ahead);
+                                     with "announce": true the length is announced
   {"head": "...", "byteDelay": s}    a 200 reply that trickles head one byte every s seconds
   {"head": "...", "declare": N}      a 200 reply that announces N bytes, sends head and hangs up
 Every misbehaving answer stops by itself after "maxSeconds" (default 30) or when the client
@@ -51,6 +52,9 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         self.send_header("Connection", "close")
         if "declare" in spec:
             self.send_header("Content-Length", str(int(spec["declare"])))
+        elif spec.get("announce"):
+            length = len(head) + min(int(spec.get("fill", 0)), MAX_FILL) + len(spec.get("tail", "").encode())
+            self.send_header("Content-Length", str(length))
         self.end_headers()
         self.close_connection = True
         if "declare" in spec:

@@ -80,6 +80,20 @@ void HttpPeer::putBehaviour(const QString& relativePath, const QJsonObject& beha
     putFile(relativePath + QStringLiteral(".behaviour"), QJsonDocument(behaviour).toJson(QJsonDocument::Compact));
 }
 
+void HttpPeer::serveGenerated(const QString& relativePath, qint64 size, bool announceLength, int maxSeconds)
+{
+    putBehaviour(relativePath, {{QStringLiteral("fill"), double(size)},
+                                {QStringLiteral("announce"), announceLength},
+                                {QStringLiteral("maxSeconds"), maxSeconds}});
+}
+
+void HttpPeer::serveTrickle(const QString& relativePath, const QByteArray& body, double secondsPerByte, int maxSeconds)
+{
+    putBehaviour(relativePath, {{QStringLiteral("head"), QString::fromUtf8(body)},
+                                {QStringLiteral("byteDelay"), secondsPerByte},
+                                {QStringLiteral("maxSeconds"), maxSeconds}});
+}
+
 void HttpPeer::serveHostile(const QString& relativePath, Hostile how, const QByteArray& xmlBody)
 {
     switch (how) {

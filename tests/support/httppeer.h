@@ -34,6 +34,12 @@ public:
     // Makes `relativePath` answer with `xmlBody` the hostile way; the answer ends by itself.
     // Bodies are sent as UTF-8 text (Latin-1 bytes of binary data become two bytes each).
     void serveHostile(const QString& relativePath, Hostile how, const QByteArray& xmlBody);
+    // Makes `relativePath` answer with `size` bytes made up on the fly (nothing stored), with or
+    // without announcing the length; the answer stops after `maxSeconds`.
+    void serveGenerated(const QString& relativePath, qint64 size, bool announceLength, int maxSeconds = 60);
+    // Makes `relativePath` answer with `body` (text: up to its first NUL), one byte every
+    // `secondsPerByte`.
+    void serveTrickle(const QString& relativePath, const QByteArray& body, double secondsPerByte, int maxSeconds = 60);
 
 private:
     void putBehaviour(const QString& relativePath, const QJsonObject& behaviour);
