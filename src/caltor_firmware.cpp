@@ -87,12 +87,15 @@ void Caltor::initiateCALTORFirmwareUpdate()
         return;
     }
 
-    if (!comPortSelection())
-        return;
-    if (!baudCheck()) {
+    const auto unitLost = [this] {
         Dialogs::warning(this, QStringLiteral("Update Failed"),
                          PortAccess::explained(
                              QStringLiteral("Either Device is not connected or wrong Com-Port is selected."), *serialPort));
+    };
+    if (!comPortSelection())
+        return;
+    if (!baudCheck()) {
+        unitLost();
         return;
     }
     if (baudIndex != 2) {
@@ -100,8 +103,14 @@ void Caltor::initiateCALTORFirmwareUpdate()
         sendSerialCommand(QStringLiteral("#SET_RS232_BAUD 2"));
         delay(500);
         serialPort->setBaudRate(57600);
-        if (!openPort())
+        if (!openPort()) {
+            // The link went while the unit changed its rate (unplugged, powered off): the search
+            // message must not stay as if it still ran.
+            qDebug() << "Caltor: the port did not reopen at 57600:" << serialPort->errorString();
+            showStatus(QStringLiteral("Update Failed!!"), true);
+            unitLost();
             return;
+        }
     }
     if (addresses.isEmpty()) {
         ipAddressSelection(addresses); // says that the PC has no address

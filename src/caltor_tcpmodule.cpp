@@ -23,7 +23,8 @@ namespace {
 constexpr int kRequestWaitMs = 10000;
 // How long "done" may take to show on the console after the last block was acknowledged.
 constexpr int kDoneWaitMs = 2000;
-// The largest network-module image taken: far above any real one, far below memory limits.
+// The largest network-module image taken: far above any real one (the block number wraps at
+// 32 MiB already).
 constexpr qint64 kMaxImageBytes = 64 * 1024 * 1024;
 } // namespace
 
@@ -58,6 +59,9 @@ bool Caltor::connectTftpServer()
     if (!tftpServer)
         tftpServer = new TftpServer(this);
     const bool bound = tftpServer->listen(QHostAddress(hostIpAddress), tftpListenPort);
+    // Only the unit being updated is served: its module asks from the address typed into its boot
+    // menu. A request of any other host (however early) is ignored and does not take the image.
+    tftpServer->setExpectedPeer(QHostAddress(ipAddress));
     tftpPort = bound ? tftpServer->localPort() : 0;
     qDebug() << "Bind socket: " << (bound ? "success" : "failed") << tftpServer->errorString();
     return bound;
@@ -197,12 +201,10 @@ bool Caltor::transferImage(const QFileInfo& image)
     }
 
     qDebug() << "Part 5";
+    // The image is read block by block as the transfer goes, not held whole.
     QFile file(image.filePath());
     qDebug() << "Part 8";
-    QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly) && file.size() <= kMaxImageBytes)
-        bytes = file.readAll();
-    if (!file.isOpen() || file.error() != QFileDevice::NoError || bytes.size() != file.size()) {
+    if (!file.open(QIODevice::ReadOnly) || file.isSequential() || file.size() > kMaxImageBytes) {
         Dialogs::critical(this, QStringLiteral("Firmware update"), QStringLiteral("File open failed!!\n"));
         resetParameters();
         return false;
@@ -212,7 +214,7 @@ bool Caltor::transferImage(const QFileInfo& image)
     int restarts = 0;
     bool illegalBlock = false;
     bool arp = false;
-    const TftpServer::Outcome outcome = tftpServer->serve(bytes, [&](qint64 counter, bool sent) {
+    const TftpServer::Outcome outcome = tftpServer->serve(file, file.size(), [&](qint64 counter, bool sent) {
         if (!sent) {
             if (serialResponse.contains(QLatin1String("ArpTimeoutCheck"))) {
                 arp = true;

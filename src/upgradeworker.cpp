@@ -21,11 +21,16 @@ QString localText(const QByteArray& bytes)
     return QTextCodec::codecForLocale()->toUnicode(bytes);
 }
 
-// What the page's log shows for a transfer that stopped at `stage`.
-QString transferFailure(YmodemResult::Stage stage)
+// What the page's log shows for a transfer that stopped.
+QString transferFailure(const YmodemResult& result)
 {
     using Stage = YmodemResult::Stage;
-    switch (stage) {
+    // The unit acknowledged the whole file, then its link ended before it said it was written:
+    // neither a refusal nor a time-out, and not known to have failed.
+    if (result.delivered && result.stage == Stage::Confirmation && !result.warning.isEmpty())
+        return QStringLiteral("The unit took the whole file, but its link ended before it confirmed the "
+                              "update. Please check the unit.");
+    switch (result.stage) {
     case Stage::Header:
     case Stage::Data:
     case Stage::EndOfFile:
@@ -265,7 +270,7 @@ bool UpgradeWorker::uploadFile(const FwFile& file)
     const YmodemResult result = YmodemSender(channel, options).send(file.fileName, data);
     if (!result.ok()) {
         qDebug() << "UpgradeWorker: transfer of" << file.fileName << "stopped:" << result.reason;
-        fail(transferFailure(result.stage));
+        fail(transferFailure(result));
         return false;
     }
     qDebug() << "UpgradeWorker: success message found!";

@@ -6,7 +6,9 @@
 #include "removabledrives.h"
 #include "timescale.h"
 
+#include <QFileInfo>
 #include <QLabel>
+#include <QProcess>
 #include <QProgressBar>
 #include <QScopeGuard>
 #include <QTimer>
@@ -20,9 +22,18 @@ private slots:
 
     // The whole network-module update from the package entry: 57600 baud for the boot console,
     // the dialogue, a real tftp-hpa client fetching from the page's server, the flashing wait,
-    // and the unit's rate restored.
+    // and the unit's rate restored. Another host (curl from 127.0.0.2) that asks the page's
+    // server for the image while the user power-cycles the unit, long before the module asks,
+    // gets nothing, and the module (at 127.0.0.1) still gets the whole image.
+    void tcpModuleUpdate_data()
+    {
+        QTest::addColumn<bool>("stranger");
+        QTest::newRow("the unit alone") << false;
+        QTest::newRow("another host asks first") << true;
+    }
     void tcpModuleUpdate()
     {
+        QFETCH(bool, stranger);
         // The boot console's key window and the tftp client's start are wall-clock races with
         // the simulated unit; on a busy machine 0.02 leaves them a few milliseconds.
         const double factor = TimeScale::factor();
@@ -33,7 +44,25 @@ private slots:
         f.package({{QStringLiteral("KAVRELL_2.1.bin"), image}});
         f.page->ipAddress = QStringLiteral("127.0.0.1");
         f.unit.setBaudCode(5);
+        QScopedPointer<QProcess> strangerClient;
+        const QString strangerFile = f.dir.filePath(QStringLiteral("stranger.bin"));
+        const auto answer = f.dialogs.answer;
+        f.dialogs.answer = [&](const QString& title, const QString& text) -> QVariant {
+            if (stranger && !strangerClient && title == QLatin1String("Restart Device")) {
+                strangerClient.reset(startTftpClient(QStringLiteral("curl"), QStringLiteral("127.0.0.1"),
+                                                     f.page->tftpListenPort, QStringLiteral("KAVRELL_2.1.bin"),
+                                                     strangerFile, nullptr, QStringLiteral("127.0.0.2")));
+                strangerClient->waitForStarted();
+                QTest::qWait(300); // its request is in before the boot menu starts
+            }
+            return answer(title, text);
+        };
         f.page->initiateCALTORFirmwareUpdate();
+        if (strangerClient) {
+            QVERIFY(!QFileInfo::exists(strangerFile) || QFileInfo(strangerFile).size() == 0);
+            strangerClient->kill();
+            strangerClient->waitForFinished();
+        }
 
         QCOMPARE(f.unit.fetchedImage(), image);
         QCOMPARE(f.unit.typedModuleAddress(), QStringLiteral("127.0.0.1"));
@@ -48,6 +77,26 @@ private slots:
         QVERIFY(f.unit.commands().contains(QStringLiteral("#SET_RS232_BAUD 2")));
         QCOMPARE(f.unit.commands().last(), QStringLiteral("#SET_RS232_BAUD 5"));
         QTRY_COMPARE(f.unit.baudCode(), 5);
+    }
+
+    // The unit vanishes when told to switch to the boot console's 57600 baud: the page says
+    // the unit is lost instead of ending with the baud search still in the status bar.
+    void unitLostAtBaudSwitch()
+    {
+        // The baud search's answer window, as in the update above.
+        const double factor = TimeScale::factor();
+        TimeScale::setFactor(qMax(factor, 0.1));
+        const auto restore = qScopeGuard([factor] { TimeScale::setFactor(factor); });
+        Fixture f;
+        f.package({{QStringLiteral("KAVRELL.bin"), sampleImage(600)}});
+        f.page->ipAddress = QStringLiteral("127.0.0.1");
+        f.unit.setBaudCode(5);
+        f.unit.setVanishOnCommand(QStringLiteral("#SET_RS232_BAUD 2"));
+        f.page->initiateCALTORFirmwareUpdate();
+        QVERIFY(f.unit.commands().contains(QStringLiteral("#SET_RS232_BAUD 2")));
+        QVERIFY(f.dialogs.wasShown(QStringLiteral("Either Device is not connected or wrong Com-Port is selected.")));
+        QCOMPARE(f.ui.statusBar->currentMessage(), QStringLiteral("Update Failed!!"));
+        QVERIFY(!f.dialogs.titles().contains(QStringLiteral("Restart Device")));
     }
 
     // Boot keys: the hint after ten silent attempts, the end after twenty.

@@ -203,6 +203,11 @@ private slots:
         QTest::newRow("NAK on EOT") << 0 << int(SerialFwUnitSim::Eot) << nak << 4;
         QTest::newRow("silence after the closing block") << 1 << int(SerialFwUnitSim::Closing) << nak << 5;
         QTest::newRow("unplugged at block 2") << 2 << 2 << nak << 3;
+        // Data and EOT acknowledged, then gone: delivered, not confirmed.
+        QTest::newRow("unplugged at the closing block")
+            << 2 << int(SerialFwUnitSim::Closing)
+            << "The unit took the whole file, but its link ended before it confirmed the update. Please check the unit."
+            << 5;
     }
     void unitFaults()
     {

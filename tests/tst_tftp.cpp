@@ -7,6 +7,8 @@
 #include "tftpserver.h"
 #include "timescale.h"
 
+#include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
@@ -227,6 +229,59 @@ private slots:
         QCOMPARE(int(error.opcode), int(Tftp::Error));
         QCOMPARE(int(error.errorCode), 5);
         delete process;
+    }
+
+    // With the unit's address set, another host's read request (a real client, curl, from
+    // 127.0.0.2) is ignored: unanswered, and the server does not lock onto it; the unit's own
+    // request (tftp-hpa from 127.0.0.1) is then served whole. A write request of the unit is
+    // still refused.
+    void otherHostsAreIgnored()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("curl")).isEmpty()
+            || QStandardPaths::findExecutable(QStringLiteral("tftp")).isEmpty())
+            QSKIP("curl or tftp not installed (scripts/install-deps.sh)");
+        RealTime realTime;
+        const QByteArray image = sampleImage(50 * 512 + 5);
+        QTemporaryDir dir;
+        TftpServer server;
+        TftpServer::Options options;
+        options.optionAckPauseMs = 20;
+        options.blockPauseMs = 0;
+        server.setOptions(options);
+        server.setExpectedPeer(QHostAddress(QStringLiteral("127.0.0.1")));
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+
+        const QString strangerFile = dir.filePath(QStringLiteral("stranger.bin"));
+        QScopedPointer<QProcess> stranger(startTftpClient(QStringLiteral("curl"), QStringLiteral("127.0.0.1"),
+                                                          server.localPort(), QStringLiteral("KAVRELL.bin"),
+                                                          strangerFile, nullptr, QStringLiteral("127.0.0.2")));
+        QVERIFY(stranger->waitForStarted());
+        QDeadlineTimer heard(10000);
+        while (server.requestsIgnored() == 0 && !heard.hasExpired())
+            QVERIFY(!server.waitForRequest(100));
+        QVERIFY(server.requestsIgnored() > 0);
+        QVERIFY(!server.hasPeer());
+
+        QUdpSocket unit;
+        QVERIFY(unit.bind(QHostAddress(QHostAddress::LocalHost), 0));
+        unit.writeDatagram(raw("\0\2f\0octet\0"), QHostAddress::LocalHost, server.localPort());
+        QVERIFY(!server.waitForRequest(200));
+        QVERIFY(unit.waitForReadyRead(1000) || unit.hasPendingDatagrams());
+        QByteArray answer(int(unit.pendingDatagramSize()), Qt::Uninitialized);
+        unit.readDatagram(answer.data(), answer.size());
+        QCOMPARE(int(Tftp::parsePacket(answer).errorCode), 4);
+
+        const QString local = dir.filePath(QStringLiteral("got.bin"));
+        QScopedPointer<QProcess> client(startTftpClient(QStringLiteral("tftp"), QStringLiteral("127.0.0.1"),
+                                                        server.localPort(), QStringLiteral("KAVRELL.bin"), local));
+        QVERIFY(client->waitForStarted());
+        QCOMPARE(int(server.serve(image)), int(TftpServer::Outcome::Done));
+        QVERIFY(client->state() == QProcess::NotRunning || client->waitForFinished(30000));
+        QCOMPARE(PlexaTest::readFile(local), image);
+        QVERIFY(!QFileInfo::exists(strangerFile) || QFileInfo(strangerFile).size() == 0);
+        QCOMPARE(server.strangersAnswered(), 0);
+        stranger->kill();
+        stranger->waitForFinished();
     }
 
     void lostAckIsRetried()

@@ -9,6 +9,7 @@
 #include "ymodem.h"
 #include "ymodemunitsim.h"
 
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QSerialPort>
 #include <QTemporaryDir>
@@ -374,6 +375,102 @@ private slots:
             // closing block) were kept and counted apart.
             QVERIFY(result.pausedMs >= TimeScale::ms(7000) - 5);
         }
+    }
+
+    // A receiver that hangs up once it has the file: the sender ends at once (no resends, no
+    // wait run out) and says what it knows. Data and EOT acknowledged: delivered, and done unless
+    // a confirmation is still owed; a hang-up at the EOT leaves the file unacknowledged: failed.
+    // Both channels: the blocking one of the worker and tests, the GUI one over a page's buffer.
+    void receiverHangsUp_data()
+    {
+        using Stage = YmodemResult::Stage;
+        QTest::addColumn<bool>("scaler");     // the scalers' variant, which waits for its text
+        QTest::addColumn<bool>("guiChannel"); // YmodemBufferChannel over a ready-read buffer
+        QTest::addColumn<int>("hangUpAt");
+        QTest::addColumn<int>("stage");
+        QTest::addColumn<bool>("delivered");
+
+        const int closing = SimYmodemReceiver::Closing;
+        const int eot = SimYmodemReceiver::Eot;
+        QTest::newRow("standard, gone at the closing block") << false << false << closing << int(Stage::Finished)
+                                                             << true;
+        QTest::newRow("standard, GUI channel, gone at the closing block")
+            << false << true << closing << int(Stage::Finished) << true;
+        QTest::newRow("scaler, gone at the closing block: no confirmation")
+            << true << true << closing << int(Stage::Confirmation) << true;
+        QTest::newRow("standard, gone at the EOT") << false << false << eot << int(Stage::EndOfFile) << false;
+    }
+
+    void receiverHangsUp()
+    {
+        QFETCH(bool, scaler);
+        QFETCH(bool, guiChannel);
+        QFETCH(int, hangUpAt);
+        QFETCH(int, stage);
+        QFETCH(bool, delivered);
+
+        YmodemUnitSim unit;
+        SimYmodemReceiver::Script script;
+        script.hangUpAt = hangUpAt;
+        script.completionText = "\r\nThe EDID file transmission is complete.\r\n>";
+        unit.setScript(script);
+        QVERIFY(unit.startPty());
+        QSerialPort port;
+        QVERIFY(openPort(port, unit.portName()));
+        QByteArray received;
+        int readPos = 0;
+        if (guiChannel) // a page's own reader; the blocking channel reads the port itself
+            QObject::connect(&port, &QSerialPort::readyRead, [&] { received += port.readAll(); });
+
+        YmodemSendOptions options = YmodemSendOptions::scalerEdid("#SEND_EDID 1\r");
+        if (!scaler) {
+            options = YmodemSendOptions::standard();
+            options.startCommand = "#SEND_EDID 1\r";
+        }
+        const QByteArray data = fileOf(2500);
+        YmodemPortChannel portChannel(port);
+        YmodemBufferChannel bufferChannel(port, received, readPos);
+        YmodemChannel& channel = guiChannel ? static_cast<YmodemChannel&>(bufferChannel) : portChannel;
+        QElapsedTimer timer;
+        timer.start();
+        const YmodemResult result = YmodemSender(channel, options).send(QStringLiteral("edid.bin"), data);
+
+        QCOMPARE(int(result.stage), stage);
+        QCOMPARE(result.ok(), stage == int(YmodemResult::Stage::Finished));
+        QCOMPARE(result.delivered, delivered);
+        QCOMPARE(result.resends, 0);
+        // No wait ran out, beyond the variant's fixed pauses: the hang-up ended the transfer.
+        QVERIFY2(timer.elapsed() - result.pausedMs < TimeScale::ms(options.ackWaitMs),
+                 qPrintable(QString::number(timer.elapsed() - result.pausedMs)));
+        if (delivered)
+            QVERIFY(!result.warning.isEmpty());
+        QVERIFY(unit.waitForTransfers(1));
+        QCOMPARE(unit.data(), data);
+    }
+
+    // lrzsz's rb, its line dropped the moment it exits after its last ACK: the file is whole and
+    // the sender says so, without retrying the closing block.
+    void rbHangsUpAtItsEnd()
+    {
+        QVERIFY2(LrzszBridge::available(), "lrzsz (rb, sb) is missing: scripts/install-deps.sh installs it");
+        RealTime realTime;
+        QTemporaryDir dir;
+        LrzszBridge peer;
+        peer.setHangUpOnPeerExit(true);
+        QVERIFY(peer.startPty());
+        QSerialPort port;
+        QVERIFY(openPort(port, peer.portName()));
+        QVERIFY(peer.startPeer(QStringLiteral("rb"), {"-b", "-u", "-t", "50"}, dir.path()));
+
+        YmodemPortChannel channel(port);
+        const QByteArray data = fileOf(5000);
+        const YmodemResult result = YmodemSender(channel, YmodemSendOptions::standard()).send(QStringLiteral("fw.bin"), data);
+        QVERIFY2(result.ok(), qPrintable(result.reason + QLatin1Char('\n') + peer.peerLog()));
+        QVERIFY(result.delivered);
+        QCOMPARE(result.resends, 0);
+        QVERIFY(peer.waitForPeerExit(10000));
+        QCOMPARE(peer.peerExitCode(), 0);
+        QCOMPARE(PlexaTest::readFile(dir.filePath(QStringLiteral("fw.bin"))), data);
     }
 };
 

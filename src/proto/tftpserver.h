@@ -6,12 +6,15 @@
 // and gets the one image the server was given, whatever the name. One UDP socket carries the
 // request and the whole transfer.
 //
-// The server locks onto the address and port of the first valid read request; datagrams of any
-// other sender are answered with an "unknown transfer ID" error and change nothing. Each data
-// block waits for its acknowledgement with a time-out and is sent again a bounded number of times.
-// The empty option acknowledgement and the pause before block 1 are kept for the module; no
-// acknowledgement of it is awaited (clients that asked for no option ignore it and take block 1).
-// Every wait runs the event loop and passes through TimeScale.
+// The server locks onto the address and port of the first valid read request (from the expected
+// host only, when one is set: requests of other hosts are ignored without an answer and without
+// locking onto them); once locked, datagrams of any other sender are answered with an "unknown
+// transfer ID" error and change nothing. Write requests are refused. Each data block waits for
+// its acknowledgement with a time-out and is sent again a bounded number of times. The image is
+// read block by block as it goes out, never held whole. The empty option acknowledgement and the
+// pause before block 1 are kept for the module; no acknowledgement of it is awaited (clients that
+// asked for no option ignore it and take block 1). The event loop runs during the waits; every
+// wait passes through TimeScale.
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -22,6 +25,7 @@
 #include <QString>
 #include <functional>
 
+class QIODevice;
 class QUdpSocket;
 
 namespace Tftp {
@@ -76,7 +80,8 @@ public:
         PeerSilent,   // a block stayed unacknowledged after every retry
         PeerError,    // the client sent an error packet
         Aborted,      // the block hook asked to stop
-        NotListening
+        NotListening,
+        SourceFailed  // the image could not be read (or ended early) as it went out
     };
 
     // Called before each block is sent (`sent` false; Restart is taken as Continue there) and,
@@ -99,6 +104,13 @@ public:
     QString errorString() const { return m_error; }
     void close();
 
+    // Only read requests sent from `address` start a transfer (the unit being updated); those of
+    // any other host are ignored, unanswered, and never lock the server. A null address (the
+    // default) takes the first request from anyone.
+    void setExpectedPeer(const QHostAddress& address) { m_expectedPeer = address; }
+    QHostAddress expectedPeer() const { return m_expectedPeer; }
+    int requestsIgnored() const { return m_ignored; }
+
     // Waits for the first valid read request and locks onto its sender. True when a peer is
     // locked (also when one was already).
     bool waitForRequest(int timeoutMs);
@@ -107,10 +119,12 @@ public:
     quint16 peerPort() const { return m_peerPort; }
     QByteArray requestedName() const { return m_requestedName; }
 
-    // Sends `image` to the locked peer (waiting for a request first when there is none yet):
-    // the option acknowledgement, its pause, then blocks 1..size/512+1. The last block holds
-    // size mod 512 bytes (none for a size that is a multiple of 512). Block numbers wrap at
-    // 65536. Ends with the peer unlocked.
+    // Sends `size` bytes of `source` to the locked peer (waiting for a request first when there
+    // is none yet): the option acknowledgement, its pause, then blocks 1..size/512+1, each read
+    // from `source` as it goes out (a restart seeks back to its start, so `source` must be
+    // seekable for a hook that restarts). The last block holds size mod 512 bytes (none for a
+    // size that is a multiple of 512). Block numbers wrap at 65536. Ends with the peer unlocked.
+    Outcome serve(QIODevice& source, qint64 size, const BlockHook& hook = BlockHook());
     Outcome serve(const QByteArray& image, const BlockHook& hook = BlockHook());
 
     qint64 blocksSent() const { return m_blocksSent; }
@@ -120,20 +134,27 @@ public:
 private:
     enum class Wait { Ack, PeerError, TimedOut };
     void takeDatagrams(quint16 awaitedBlock, bool* acked, bool* peerError);
+    bool awaitDatagram(int waitMs);
     Wait waitForAck(quint16 block, int timeoutMs);
-    void sendToPeer(const QByteArray& packet);
+    void sendToPeer(const char* data, int size);
+    void sendToPeer(const QByteArray& packet) { sendToPeer(packet.constData(), packet.size()); }
     void runEventsNowAndThen();
 
     Options m_options;
     QUdpSocket* m_socket = nullptr;
+    int m_fd = -1; // the socket's descriptor: the transfer reads and writes it directly
     QString m_error;
+    QHostAddress m_expectedPeer;
     bool m_locked = false;
     QHostAddress m_peerAddress;
     quint16 m_peerPort = 0;
+    QByteArray m_peerSockaddr; // the peer as the system's socket address, for sending and matching
+    QByteArray m_rx;           // receive buffer, one datagram
     QByteArray m_requestedName;
     qint64 m_blocksSent = 0;
     qint64 m_retransmissions = 0;
     int m_strangers = 0;
+    int m_ignored = 0;
     QElapsedTimer m_sinceEvents;
 };
 

@@ -11,6 +11,11 @@
 #include <QSerialPort>
 #include <QThread>
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <poll.h>
+#endif
+
 // ---------------------------------------------------------------------------------------------
 // Frames
 
@@ -159,6 +164,24 @@ void YmodemChannel::abort(const QByteArray& bytes, int pauseMs)
     pause(pauseMs);
 }
 
+bool serialPortHungUp(const QSerialPort& port)
+{
+#ifdef Q_OS_UNIX
+    if (!port.isOpen())
+        return false;
+    pollfd descriptor{int(port.handle()), POLLIN, 0};
+    int ready;
+    do {
+        ready = ::poll(&descriptor, 1, 0);
+    } while (ready < 0 && errno == EINTR);
+    // A hang-up discards what was still unread, so nothing is lost by ending at once.
+    return ready > 0 && (descriptor.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#else
+    Q_UNUSED(port)
+    return false;
+#endif
+}
+
 YmodemPortChannel::YmodemPortChannel(QSerialPort& port)
     : m_port(port)
 {
@@ -191,6 +214,8 @@ int YmodemPortChannel::readByte(const QDeadlineTimer& deadline)
             m_buffer = m_port.readAll();
             continue;
         }
+        if (serialPortHungUp(m_port))
+            return Closed;
         if (deadline.hasExpired())
             return Timeout;
         const qint64 left = deadline.remainingTime();
@@ -270,6 +295,8 @@ YmodemBufferChannel::YmodemBufferChannel(QSerialPort& port, const QByteArray& re
     , m_received(received)
     , m_readPos(readPos)
 {
+    // An error left from before this transfer (a port since reopened) is not this link's end.
+    m_port.clearError();
 }
 
 bool YmodemBufferChannel::write(const QByteArray& bytes)
@@ -285,7 +312,10 @@ int YmodemBufferChannel::readByte(const QDeadlineTimer& deadline)
     for (;;) {
         if (m_readPos < m_received.size())
             return quint8(m_received.at(m_readPos++));
-        if (!m_port.isOpen())
+        // Gone: closed by the controller, or the far end hung up (its read then fails and the
+        // port stays open, so the error and the descriptor are asked too).
+        if (!m_port.isOpen() || m_port.error() == QSerialPort::ResourceError
+            || m_port.error() == QSerialPort::ReadError || serialPortHungUp(m_port))
             return Closed;
         if (deadline.hasExpired())
             return Timeout;
@@ -338,6 +368,8 @@ int YmodemSender::takeByte(const QDeadlineTimer& deadline)
     const int b = m_channel.readByte(deadline);
     if (b >= 0)
         m_received.append(char(b));
+    else if (b == YmodemChannel::Closed)
+        m_linkEnded = true;
     return b;
 }
 
@@ -518,6 +550,7 @@ YmodemResult YmodemSender::send(const QString& fileName, QIODevice& source, qint
     const YmodemSendOptions& o = m_options;
     YmodemResult result;
     m_received.clear();
+    m_linkEnded = false;
     size = qMax<qint64>(0, size);
     auto progress = [&](Stage stage, qint64 sent) {
         if (o.progress)
@@ -591,13 +624,39 @@ YmodemResult YmodemSender::send(const QString& fileName, QIODevice& source, qint
     // EOT: a standard receiver may refuse the first one to be sure of it; it is sent again.
     if (!deliver(QByteArray(1, EOT), Stage::EndOfFile, result))
         return result;
+    result.delivered = true;
+
+    const auto done = [&]() -> YmodemResult& {
+        result.status = Status::Done;
+        result.stage = Stage::Finished;
+        result.reason.clear();
+        result.received = m_received;
+        return result;
+    };
+    // The receiver has the whole file and the link has ended (it hung up once it had the file):
+    // nothing more can be said or heard, so the transfer ends now. It is done unless a
+    // confirmation is owed that did not come before the end.
+    const auto linkEnded = [&](const char* where) -> YmodemResult& {
+        result.warning = QStringLiteral("the link ended at the %1, after the receiver had acknowledged the whole file")
+                             .arg(QLatin1String(where));
+        qDebug() << "YMODEM send:" << result.warning;
+        const bool confirmed = o.successText.isEmpty()
+                               || (!o.successAfterEnding && m_received.indexOf(o.successText) >= 0);
+        if (confirmed)
+            return done();
+        return fail(result, Stage::Confirmation,
+                    QStringLiteral("the link ended before the unit confirmed the file it had taken"), false);
+    };
 
     if (o.awaitClosingRequest) {
         const bool grace = o.closingRequestGraceMs > 0;
         if (!awaitRequest(grace ? o.closingRequestGraceMs : o.crcRequestWaitMs, &answer)
-            && (!grace || answer != Answer::Silence))
-            return cancelled(fail(result, Stage::Closing, failure("C after EOT", answer == Answer::Cancel, answer == Answer::Closed),
+            && (!grace || answer != Answer::Silence)) {
+            if (answer == Answer::Closed)
+                return linkEnded("closing request");
+            return cancelled(fail(result, Stage::Closing, failure("C after EOT", answer == Answer::Cancel, false),
                                   answer == Answer::Silence));
+        }
     }
     pause(o.closingPauseMs, result);
     const QByteArray ending = o.ending == YmodemEnding::FinalEot ? QByteArray(1, EOT) : closingFrame(o.check);
@@ -610,8 +669,10 @@ YmodemResult YmodemSender::send(const QString& fileName, QIODevice& source, qint
             if (answer != Answer::Nak)
                 break;
         }
-        if (answer == Answer::Cancel || answer == Answer::Closed) {
-            fail(result, Stage::Closing, failure("ending", answer == Answer::Cancel, true), false);
+        if (answer == Answer::Closed)
+            return linkEnded("ending");
+        if (answer == Answer::Cancel) {
+            fail(result, Stage::Closing, failure("ending", true, false), false);
             return cancelled(result);
         }
         if (answer != Answer::Ack) {
@@ -619,17 +680,19 @@ YmodemResult YmodemSender::send(const QString& fileName, QIODevice& source, qint
             qDebug() << "YMODEM send:" << result.warning;
         }
     } else if (!deliver(ending, Stage::Closing, result)) {
+        if (m_linkEnded)
+            return linkEnded("ending");
         return result;
     }
 
     const int textFrom = o.successAfterEnding ? m_received.size() : 0;
-    if (!o.successText.isEmpty() && !awaitText(o.successText, o.successWaitMs, textFrom))
+    if (!o.successText.isEmpty() && !awaitText(o.successText, o.successWaitMs, textFrom)) {
+        if (m_linkEnded)
+            return fail(result, Stage::Confirmation,
+                        QStringLiteral("the link ended before the unit confirmed the file it had taken"), false);
         return fail(result, Stage::Confirmation, QStringLiteral("no confirmation from the unit"), true);
-
-    result.status = Status::Done;
-    result.stage = Stage::Finished;
-    result.received = m_received;
-    return result;
+    }
+    return done();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -103,8 +103,12 @@ public:
     virtual void abort(const QByteArray& bytes, int pauseMs);
 };
 
+// Whether the far end of `port` has hung up (a pseudo-terminal whose other side closed, a USB
+// adapter pulled): the system reports it on the open descriptor, and no byte will come any more.
+bool serialPortHungUp(const QSerialPort& port);
+
 // A channel over a serial port that blocks in the port's own waits: for a worker thread, a test
-// or a benchmark, never for the GUI thread.
+// or a benchmark, never for the GUI thread. A hang-up reads as Closed at once.
 class YmodemPortChannel : public YmodemChannel
 {
 public:
@@ -121,8 +125,9 @@ private:
 
 // A channel for a GUI-thread controller whose own ready-read handler appends what the port
 // receives to `received`: the engine takes bytes from `readPos` on, and its waits run the event
-// loop (delay()) so that handler keeps filling the buffer. A port closed under the transfer (the
-// unit unplugged) reads as Closed at once.
+// loop (delay()) so that handler keeps filling the buffer. A port closed, failing or hung up
+// under the transfer (the unit unplugged, the far end of the line closed) reads as Closed at
+// once, once what arrived before has been taken.
 class YmodemBufferChannel : public YmodemChannel
 {
 public:
@@ -170,6 +175,9 @@ struct YmodemResult {
     QByteArray received;     // sender: every byte read from the peer (answers and its text)
     int endingAt = -1;       // sender: where in `received` the reading stood when the ending went out
     QString warning;         // something went amiss that did not spoil the file (for the log)
+    // Sender: the receiver acknowledged every data block and the EOT, so it holds the whole file,
+    // whatever happened after (a link that ended before the closing block was answered).
+    bool delivered = false;
 
     bool ok() const { return status == Status::Done; }
 };
@@ -213,7 +221,9 @@ struct YmodemSendOptions {
     int closingRequestGraceMs = 0;
     int closingPauseMs = 0;          // before the closing block
     // The file is whole once its EOT is acknowledged: a closing block that goes unanswered is
-    // then only a warning.
+    // then only a warning. (A link that ends after that acknowledgement, a receiver hanging up
+    // once it has the file, is a warning whatever this says: the transfer is Done unless a
+    // confirmation text is still owed, and then it fails at Confirmation with `delivered` set.)
     bool closingAckOptional = false;
 
     // The unit's confirmation, looked for in everything it sent during the transfer, or (with
@@ -286,6 +296,7 @@ private:
     YmodemChannel& m_channel;
     YmodemSendOptions m_options;
     QByteArray m_received;
+    bool m_linkEnded = false; // a read found the link gone
 };
 
 struct YmodemReceiveOptions {

@@ -16,12 +16,17 @@ const QByteArray kTerminator = QByteArrayLiteral("\n\r");
 }
 
 QProcess* startTftpClient(const QString& client, const QString& host, quint16 port, const QString& remote,
-                          const QString& local, QObject* parent)
+                          const QString& local, QObject* parent, const QString& source)
 {
     auto* process = new QProcess(parent);
     process->setProcessChannelMode(QProcess::MergedChannels);
     const QString portText = QString::number(port);
-    if (client == QLatin1String("atftp"))
+    if (!source.isEmpty())
+        process->start(QStringLiteral("curl"),
+                       {QStringLiteral("-sS"), QStringLiteral("--interface"), source, QStringLiteral("--max-time"),
+                        QStringLiteral("120"), QStringLiteral("-o"), local,
+                        QStringLiteral("tftp://%1:%2/%3").arg(host, portText, remote)});
+    else if (client == QLatin1String("atftp"))
         process->start(QStringLiteral("atftp"),
                        {QStringLiteral("-g"), QStringLiteral("-r"), remote, QStringLiteral("-l"), local, host, portText});
     else if (client == QLatin1String("curl"))
@@ -174,6 +179,11 @@ void CaltorSim::setAbortAnswered(bool answered)
     runOnSimThread([&] { m_abortAnswered = answered; });
 }
 
+void CaltorSim::setVanishOnCommand(const QString& line)
+{
+    runOnSimThread([&] { m_vanishOn = line; });
+}
+
 void CaltorSim::setFault(Fault fault)
 {
     runOnSimThread([&] { m_fault = fault; });
@@ -230,6 +240,10 @@ void CaltorSim::handleBytes(const QByteArray& data)
 void CaltorSim::command(const QByteArray& line)
 {
     m_commands.append(QString::fromLatin1(line));
+    if (!m_vanishOn.isEmpty() && line == m_vanishOn.toLatin1()) {
+        schedule(0, [this] { disconnectAll(); });
+        return;
+    }
     const int blank = line.indexOf(' ');
     const QByteArray word = blank < 0 ? line : line.left(blank);
     const QByteArray argument = blank < 0 ? QByteArray() : line.mid(blank + 1);

@@ -16,6 +16,8 @@
 //   real TFTP client (`tftp` of tftp-hpa) from the server address at `setTftpServerPort()` and
 //   prints "... done" when the whole file arrived. Ctrl-C (0x03) aborts and prints
 //   "Starting kernel".
+// - `setVanishOnCommand(line)`: the unit is unplugged (its pty closes) when it hears that command
+//   line, instead of answering it.
 // - Transfer faults: `ArpTimeout` prints "ArpTimeoutCheck" instead of fetching, `NotBlockOne`
 //   prints "... is not block 1" as the fetch starts (`NotBlockOneTwice`: again once data flows),
 //   `NoDone` fetches but never prints "done".
@@ -29,9 +31,11 @@ class QProcess;
 class TftpServer;
 
 // Starts a TFTP client fetching `remote` from host:port into `local`: "tftp" (tftp-hpa, binary
-// mode), "atftp" or "curl".
+// mode), "atftp" or "curl". A `source` address (such as 127.0.0.2, another host on loopback) is
+// taken by curl alone, which can bind its socket there; tftp-hpa and atftp always send from the
+// address the system picks, so with a source curl runs whatever `client` says.
 QProcess* startTftpClient(const QString& client, const QString& host, quint16 port, const QString& remote,
-                          const QString& local, QObject* parent = nullptr);
+                          const QString& local, QObject* parent = nullptr, const QString& source = QString());
 
 // Serves `image` from `server` (options set, not yet listening) on loopback to one run of
 // `client` and compares what the client wrote. Empty when the file arrived whole, else what went
@@ -62,6 +66,7 @@ public:
     void setBootAttemptsIgnored(int attempts);
     void setSilentPrompt(const QByteArray& prompt); // "Warning!!" or "Input": never printed
     void setAbortAnswered(bool answered);
+    void setVanishOnCommand(const QString& line);
     void setFault(Fault fault);
     void setTftpServerPort(quint16 port);
     int bootAttempts() const;
@@ -95,6 +100,7 @@ private:
     int m_attempts = 0;
     int m_aborts = 0;
     bool m_abortAnswered = true;
+    QString m_vanishOn;
     QByteArray m_silentPrompt;
     Fault m_fault = Fault::None;
     quint16 m_tftpPort = 69;

@@ -59,6 +59,11 @@ bool LrzszBridge::startPeer(const QString& program, const QStringList& arguments
         QObject::connect(m_process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished),
                          [this](int code, QProcess::ExitStatus status) {
                              m_exitCode = status == QProcess::NormalExit ? code : -1;
+                             if (m_hangUpOnExit) {
+                                 // Its last words first, then the line drops.
+                                 push(m_process->readAllStandardOutput());
+                                 disconnectAll();
+                             }
                              m_running = false;
                          });
         m_process->start(program, arguments);

@@ -40,6 +40,9 @@ public:
     // Its exit code once it has ended normally; -1 while it runs or when it crashed.
     int peerExitCode() const;
     QByteArray peerLog() const;
+    // When the child ends, the pty closes at once (a receiver that hangs up right after its last
+    // ACK; the hang-up may swallow that ACK before the program reads it).
+    void setHangUpOnPeerExit(bool hangUp) { m_hangUpOnExit = hangUp; }
 
 protected:
     void handleBytes(const QByteArray& data) override;
@@ -50,6 +53,7 @@ private:
     QProcess* m_process = nullptr; // simulator thread only
     std::atomic<bool> m_running{false};
     std::atomic<int> m_exitCode{-1};
+    std::atomic<bool> m_hangUpOnExit{false};
     mutable QMutex m_logMutex;
     QByteArray m_log;
 };

@@ -67,6 +67,8 @@ void SimYmodemReceiver::feed(const QByteArray& bytes)
             m_frames.append(QByteArray(1, EOT));
             if (m_phase == Phase::Header)
                 m_errors.append(QStringLiteral("EOT before block 0"));
+            if (hangUpAt(Eot))
+                return;
             if (takeFault(m_script.ignore, Eot))
                 continue;
             if (takeFault(m_script.nak, Eot)) {
@@ -131,6 +133,8 @@ void SimYmodemReceiver::handleFrame(const QByteArray& frame)
         key = Closing;
         break;
     }
+    if (hangUpAt(key))
+        return;
     if (takeFault(m_script.ignore, key))
         return;
     if (takeFault(m_script.nak, key)) {
@@ -164,6 +168,18 @@ void SimYmodemReceiver::handleFrame(const QByteArray& frame)
     }
 }
 
+bool SimYmodemReceiver::hangUpAt(int key)
+{
+    if (key != m_script.hangUpAt)
+        return false;
+    m_buffer.clear();
+    // From the EOT on the unit holds the whole file.
+    finish(key == Eot || key == Closing ? State::Done : State::Aborted);
+    if (hangUp)
+        hangUp();
+    return true;
+}
+
 void SimYmodemReceiver::finish(State state)
 {
     m_state = state;
@@ -188,6 +204,7 @@ YmodemUnitSim::YmodemUnitSim(const QByteArray& startCommand)
         setLineMode(true);
         ++m_transfers;
     };
+    m_receiver.hangUp = [this] { schedule(0, [this] { disconnectAll(); }); };
 }
 
 YmodemUnitSim::~YmodemUnitSim()

@@ -36,12 +36,17 @@ public:
         QByteArray completionText;    // after the closing block's ACK
         QMap<int, int> nak;           // key -> how many arrivals of it are answered NAK
         QMap<int, int> ignore;        // key -> how many arrivals of it get no answer at all
+        // At this frame the unit hangs up (its pty closes) instead of answering: at Closing, a
+        // receiver that has the whole file and whose last ACK the hang-up swallowed.
+        int hangUpAt = NoKey;
     };
+    static constexpr int NoKey = -1000;
     enum class State { Idle, Receiving, Done, Aborted };
 
     // Answers go through `send`; `ended` is called once the transfer is over (done or aborted).
     std::function<void(const QByteArray&)> send;
     std::function<void()> ended;
+    std::function<void()> hangUp; // the link is to drop now
 
     void setScript(const Script& script) { m_script = script; }
     // The start command was heard: ready text, junk, "C".
@@ -61,6 +66,7 @@ private:
     bool takeFault(QMap<int, int>& faults, int key);
     void handleFrame(const QByteArray& frame);
     void finish(State state);
+    bool hangUpAt(int key);
 
     Script m_script;
     State m_state = State::Idle;
