@@ -1,6 +1,7 @@
-// The Jovaris, Norrith and Surrow pages against the simulated unit (echo on, as the units do):
-// what each page's read-back asks per model and input, how replies are read (signs, the baud
-// index, pass-through, modes and versions that make no sense), the command of every page widget,
+// The Jovaris, Norrith and Surrow pages against the simulated unit (echo on unless a test says
+// otherwise; confirmations in the unit's own words or by repeating the line): what each page's
+// read-back asks per model and input, how replies are read (signs, the baud index, pass-through,
+// modes and versions that make no sense), the command of every page widget,
 // the slider/spin-box pairs ending with the unit on the page's value, the link rate following a
 // baud change, and the restart waits of a factory reset and a reboot.
 #include "plexatest.h"
