@@ -5,6 +5,8 @@
 
 class Ui_MainUI;
 #include "device.h"
+#include "replyreader.h"
+#include "staleinput.h"
 
 #include <QByteArray>
 #include <QList>
@@ -322,6 +324,12 @@ protected:
     // after the message when the unit has none or its answer is no EDID.
     QByteArray readJovarisEdid();
     QByteArray readTcpUnitEdid();
+    void clearSharedEdidFrames();
+    // One TCP reply, collected as TCPreadLine() does (`firstByteMs`: how long it may take to
+    // start); tcpChunk holds it as it came. The stale-input memory learns whether it came whole.
+    ReplyResult readTcpReply(int firstByteMs = 0);
+    // The unit said nothing: the EDID page is shut and the user told.
+    void tcpUnitLost();
     // The file to upload, opened read-only and checked like any EDID that crosses a link; empty
     // after the message when it is missing, unreadable or refused.
     QByteArray readEdidToUpload(const QString& filename);
@@ -471,6 +479,10 @@ public:
 private:
     // While the shared reader or the baud probe reads a link, the receive slots leave it alone.
     bool readerActive = false;
+    // What each link still owes from an exchange that ended before its whole reply came: it is
+    // dropped before the next command, so a late reply is never read as that command's.
+    StaleInput staleSerial {1000, QByteArrayLiteral(">")};
+    StaleInput staleTcp {1300, QByteArrayLiteral(">")};
     bool probing = false;
     // The last sendTCPCommand() wrote nothing (busy or closed link).
     bool tcpSendFailed = false;

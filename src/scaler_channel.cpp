@@ -82,13 +82,16 @@ QByteArray Scaler::genericCommandLine(const QString& cmd, const QString& param1,
     return line.toUtf8();
 }
 
-// One serial exchange through the shared reader: stale input drained, the line written, the reply
+// One serial exchange through the shared reader: stale input drained (waiting a moment for the
+// rest of a reply that came late), the line written, the reply
 // collected by `rules` within `wait`. The reply lands in replyText (cleaned) and replyBytes (raw).
 bool Scaler::serialExchange(const QByteArray& line, const ReplyRules& rules, const ReplyWait& wait)
 {
     replyText.clear();
     readerActive = true;
+    staleSerial.drop(serialPort);
     const ReplyResult result = ReplyReader(serialPort, rules).exchange(line, wait);
+    staleSerial.settle(result.isComplete());
     readerActive = false;
     replyBytes.append(result.raw.toLatin1());
     replyText = result.text;
@@ -204,7 +207,9 @@ void Scaler::sendTCPCommand(QString cmd, QString param)
     availability = OCCUPIED;
     const QString line = param.isEmpty() ? cmd + QStringLiteral("\n\r") : cmd + QLatin1Char(' ') + param + QStringLiteral("\n\r");
     // A late answer to an earlier line must not be read as this one's.
-    tcpSocket->readAll();
+    readerActive = true;
+    staleTcp.drop(tcpSocket, true);
+    readerActive = false;
     tcpChunk.clear();
     if (tcpSocket->write(line.toLocal8Bit()) < 0) {
         availability = AVAILABLE;

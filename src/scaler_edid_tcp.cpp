@@ -13,8 +13,10 @@
 #include "dialogs.h"
 #include "ediddecoder.h"
 #include "mybuttongroup.h"
+#include "timescale.h"
 #include "ui_mainui.h"
 
+#include <QAbstractButton>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QFrame>
@@ -28,6 +30,8 @@
 #include <QTabWidget>
 #include <QTcpSocket>
 #include <QTextBrowser>
+#include <QElapsedTimer>
+#include <QRegularExpression>
 
 namespace {
 const QString zarrickCustomMode = QStringLiteral("4");
@@ -39,6 +43,77 @@ int inputButtonId(int input)
     return -1 - input;
 }
 
+// How long an EDID read may take, from the query to the start of its reply (device ms); the
+// reply itself then runs until the unit falls quiet.
+const int tcpEdidReplyMs = 5000;
+
+// Which EDID of the unit a query asks for, or a reply's first line names: its kind ("internal",
+// "external", "custom") and its number, -1 when none is given.
+struct EdidSlot {
+    QString kind; // empty: the line names none (the digits start at once, "NO USER", ...)
+    int number = -1;
+
+    // Names another EDID than `asked`. A line that names no kind, or a number on one side only,
+    // cannot tell and does not differ.
+    bool differsFrom(const EdidSlot& asked) const
+    {
+        if (kind.isEmpty() || asked.kind.isEmpty())
+            return false;
+        if (kind != asked.kind)
+            return true;
+        return number >= 0 && asked.number >= 0 && number != asked.number;
+    }
+};
+
+EdidSlot edidSlotOfText(const QString& text)
+{
+    EdidSlot slot;
+    static const QRegularExpression kindWord(QStringLiteral("\\b(internal|external|custom)"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch kind = kindWord.match(text);
+    if (!kind.hasMatch())
+        return slot;
+    slot.kind = kind.captured(1).toLower();
+    static const QRegularExpression numberWord(QStringLiteral("\\b(\\d{1,3})\\b"));
+    const QRegularExpressionMatch number = numberWord.match(text, kind.capturedEnd());
+    if (number.hasMatch())
+        slot.number = number.captured(1).toInt();
+    return slot;
+}
+
+// "#GET_INTERNAL_EDID 2" asks for internal EDID 2, "#GET_CUSTOM_EDID" for the custom one.
+EdidSlot edidSlotOfQuery(const QString& query)
+{
+    return edidSlotOfText(QString(query).replace(QLatin1Char('_'), QLatin1Char(' ')));
+}
+
+// A reply's first line names its EDID ("Internal EDID 1:"); a first line of digits names none.
+EdidSlot edidSlotOfHeading(const QString& line)
+{
+    return edidSlotOfText(line);
+}
+
+QString firstLine(const QString& reply)
+{
+    const QStringList lines = reply.split(QRegularExpression(QStringLiteral("[\\r\\n]+")), Qt::SkipEmptyParts);
+    for (const QString& line : lines) {
+        if (!line.trimmed().isEmpty())
+            return line.trimmed();
+    }
+    return QString();
+}
+
+// The replies in what came, one per prompt (a late reply and the asked one may come together).
+QStringList repliesOf(const QString& raw)
+{
+    QStringList replies;
+    for (const QString& part : raw.split(QLatin1Char('>'))) {
+        if (!part.trimmed().isEmpty())
+            replies << part;
+    }
+    return replies;
+}
+
 bool isBlankEdid(const QByteArray& bytes)
 {
     return bytes.count(char(0xFF)) == bytes.size() || bytes.count(char(0x00)) == bytes.size();
@@ -46,6 +121,18 @@ bool isBlankEdid(const QByteArray& bytes)
 } // namespace
 
 // ---- Building the page ----------------------------------------------------------------------
+
+// The two frames of the EDID page are shared with the other families' EDID pages (a splitter's
+// eight mode buttons, the generic scaler's), whose buttons stay there when another product is
+// picked. The TCP units' page shows its own buttons alone: every other one goes. Their groups
+// guard their buttons and rebuild them when their page is shown again.
+void Scaler::clearSharedEdidFrames()
+{
+    for (QWidget* frame : {static_cast<QWidget*>(ui->scalerEDIDFrame), static_cast<QWidget*>(ui->edidInputFrame)}) {
+        for (QAbstractButton* button : frame->findChildren<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly))
+            delete button;
+    }
+}
 
 // Takes the Zarrick's input buttons off the page; with `create`, puts four new ones in the first
 // row of the EDID frame's grid, the one of `zarrickInput` checked.
@@ -175,6 +262,7 @@ void Scaler::refreshZARRICK_edidPage()
     ui->scalerEDIDFrame->setMaximumHeight(70);
     ui->scalerEDIDFrame->show();
 
+    clearSharedEdidFrames();
     replaceEdidModeGroup(ZARRICK_EDID_MODE_CHOICES, ui->edidInputFrame);
     connect(edidModeGroup, SIGNAL(sendCommand(QString, QString)), this, SLOT(handleZARRICKCommand(QString, QString)));
     rebuildZarrickInputButtons(true);
@@ -234,6 +322,7 @@ void Scaler::refreshCAVROSH_edidPage()
 
     // A Zarrick page shown before leaves its input buttons in the frame the modes go into.
     rebuildZarrickInputButtons(false);
+    clearSharedEdidFrames();
     replaceEdidModeGroup(CAVROSH_EDID_MODE_CHOICES, ui->scalerEDIDFrame);
     connect(edidModeGroup, SIGNAL(sendCommand(QString, QString)), this, SLOT(handleCAVROSHCommand(QString, QString)));
 
@@ -445,13 +534,56 @@ QByteArray Scaler::readTcpUnitEdid()
     }
 
     sendTCPCommand(query, QString());
-    if (TCPreadLine().isEmpty()) {
-        // Nothing came: TCPreadLine has said so.
+    if (tcpSendFailed && tcpSocket->state() == QAbstractSocket::ConnectedState) {
+        // The link was busy: nothing was asked, and the unit is not lost.
         setAvailable();
         return {};
     }
-    // The reply as it came (tcpChunk), not its words: where the reader joined two pieces of the
-    // reply with a blank, the blank may fall between the two digits of a byte.
+    // The unit may take a while to fetch an EDID, and a reply that came late to an earlier query
+    // may still come in first: a reply whose first line names another EDID is not this one's.
+    // Read on until this one's comes, or the time is up.
+    const EdidSlot asked = edidSlotOfQuery(query);
+    QElapsedTimer clock;
+    clock.start();
+    const qint64 readFor = TimeScale::ms(tcpEdidReplyMs);
+    bool anything = false;
+    QString answer;
+    QString otherSlot;
+    for (;;) {
+        const qint64 left = readFor - clock.elapsed();
+        const int leftDeviceMs = int(qMax<qint64>(0, tcpEdidReplyMs * left / qMax<qint64>(1, readFor)));
+        const ReplyResult result = readTcpReply(leftDeviceMs);
+        if (!result.text.isEmpty())
+            anything = true;
+        for (const QString& reply : repliesOf(result.raw)) {
+            const QString named = firstLine(reply);
+            if (edidSlotOfHeading(named).differsFrom(asked)) {
+                otherSlot = named;
+                continue;
+            }
+            answer = reply;
+            break;
+        }
+        if (!answer.isEmpty() || result.text.isEmpty() || clock.elapsed() >= readFor)
+            break;
+    }
+    if (!anything) {
+        // Nothing came at all: the unit is gone.
+        tcpUnitLost();
+        setAvailable();
+        return {};
+    }
+    if (answer.isEmpty()) {
+        // This EDID's own reply may still come: the next query drops it.
+        staleTcp.settle(false);
+        setAvailable();
+        Dialogs::information(this, QStringLiteral("EDID Error"),
+                             QStringLiteral("The unit answered with another EDID (\"%1\") than the one asked "
+                                            "for. Nothing was read; please try again.")
+                                 .arg(otherSlot));
+        return {};
+    }
+    tcpChunk = answer;
     const EdidHexBlock block = decodeEdidHexBlock(tcpChunk);
     const QByteArray& bytes = block.bytes;
     setAvailable();

@@ -122,13 +122,16 @@ ScalerRecord unreadRecord()
     return r;
 }
 
-// The elements a model's file carries. The two-input scaler reports no output colour space (its
-// output line names the lock instead), so no value of its own could stand in that element.
+// The elements a model's file carries: those it reports a value for. The two-input scaler
+// reports no output colour space (its output line names the lock instead), so no value of its
+// own could stand in that element.
 QStringList exportedElements(int deviceType)
 {
-    QStringList elements = ScalerSettingsFile::settingElementsFor(deviceType);
-    if (deviceType == 4)
-        elements.removeAll(QStringLiteral("colorSpaces"));
+    QStringList elements;
+    for (const QString& element : ScalerSettingsFile::settingElementsFor(deviceType)) {
+        if (ScalerSettingsFile::modelHasValue(element, deviceType))
+            elements << element;
+    }
     return elements;
 }
 

@@ -124,20 +124,34 @@ QStringList Scaler::TCPreadLine()
     // is not lost.
     if (tcpSendFailed && tcpSocket->state() == QAbstractSocket::ConnectedState)
         return {};
+    const ReplyResult result = readTcpReply();
+    if (!result.text.isEmpty())
+        return result.words;
+    tcpUnitLost();
+    return {};
+}
+
+ReplyResult Scaler::readTcpReply(int firstByteMs)
+{
     ReplyWait wait;
     wait.waitMs = tcpReplyCapMs;
     wait.blocking = true;
+    wait.firstByteMs = firstByteMs;
     ReplyRules rules = ReplyRules::tcp();
     rules.quietMs = tcpQuietMs;
     readerActive = true;
     const ReplyResult result = ReplyReader(tcpSocket, rules).collect(wait);
     readerActive = false;
+    // A reply that never started, or whose prompt has not come, may still come (or come on):
+    // the next line's send drops it.
+    staleTcp.settle(result.isComplete() && result.raw.contains(QLatin1Char('>')));
     tcpChunk = result.raw;
     releaseLink();
+    return result;
+}
 
-    if (!result.text.isEmpty())
-        return result.words;
-
+void Scaler::tcpUnitLost()
+{
     for (QWidget* w : {static_cast<QWidget*>(ui->downloadButton), static_cast<QWidget*>(ui->openEDIDFromDevice),
                        static_cast<QWidget*>(ui->uploadBrowse), static_cast<QWidget*>(ui->uploadButton),
                        static_cast<QWidget*>(ui->refreshEDIDModes), static_cast<QWidget*>(ui->copyButton)})
@@ -150,7 +164,6 @@ QStringList Scaler::TCPreadLine()
     if (edidUnlockButton)
         edidUnlockButton->setEnabled(false);
     Dialogs::critical(ui->centralFrame, QStringLiteral("Connection Error"), QStringLiteral("Device is disconnected."));
-    return {};
 }
 
 void Scaler::putonechar(const char c)

@@ -259,6 +259,12 @@ QStringList settingElementsFor(int deviceType)
     return list;
 }
 
+bool modelHasValue(const QString& element, int deviceType)
+{
+    return !(deviceType == 4 && element == QLatin1String("colorSpaces"))
+           && settingElementsFor(deviceType).contains(element);
+}
+
 const QStringList& presetChildren()
 {
     static const QStringList names = [] {
@@ -421,6 +427,10 @@ ImportPlan planImport(const QByteArray& xml, int deviceType)
             }
         }
         if (!ok) {
+            // An element the model reports nothing for holds no value of this unit (its export
+            // leaves it empty): there is nothing to apply and nothing missing.
+            if (!modelHasValue(name, deviceType))
+                continue;
             plan.problems << QStringLiteral("<%1>: \"%2\" is not a valid value; skipped.").arg(name, shown(raw));
             continue;
         }

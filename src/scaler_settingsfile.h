@@ -32,6 +32,9 @@ struct Content {
 // writes and takes. Empty for any other type.
 const QStringList& settingElements();
 QStringList settingElementsFor(int deviceType);
+// The model reports a value for the element. The two-input scaler's file has a colorSpaces
+// element, but the unit reports no output colour space, so the element carries none of its own.
+bool modelHasValue(const QString& element, int deviceType);
 // The 15 value children of a preset, after its "number".
 const QStringList& presetChildren();
 

@@ -105,11 +105,14 @@ void SorvaneInterface::runSetting(const BoosterAction& action, int argument)
     edidStatus.clear();
     lineBuffer.clear();
     clearStatus();
+    dropStaleInput();
     writeCommand(action.command.arg(sent));
     if (action.lastIndex)
         *action.lastIndex = argument;
 
-    awaitReply(action.state == DdcCommand ? edidStatus : commandReply, 0, commandReplyLimitMs);
+    const bool answered =
+        awaitReply(action.state == DdcCommand ? edidStatus : commandReply, 0, commandReplyLimitMs);
+    staleInput.settle(answered);
     if (action.state == DdcCommand)
         finishCommand(edidStatus, 5000);
     else
@@ -151,9 +154,10 @@ void SorvaneInterface::runStatusQuery(const QByteArray& command, const QString& 
     appstate = StatusQuery;
     statusText.clear();
     lineBuffer.clear();
+    dropStaleInput();
     port->write(command);
     // The status runs over several lines: it is complete once the unit has been quiet a while.
-    awaitReply(statusText, 300, statusReplyLimitMs);
+    staleInput.settle(awaitReply(statusText, 300, statusReplyLimitMs));
     finishStatusQuery();
 }
 

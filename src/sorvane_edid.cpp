@@ -257,10 +257,11 @@ QByteArray SorvaneInterface::getEDID(int source)
     openPort();
     statusText.clear();
     lineBuffer.clear();
+    dropStaleInput();
     writeCommand(command);
     showStatus(QStringLiteral("Retrieving EDID from device..."), busyPalette);
     // The dump is complete once the unit has been quiet a while.
-    awaitReply(statusText, 500, 3500);
+    staleInput.settle(awaitReply(statusText, 500, 3500));
 
     appstate = Idle;
     if (configurePage)

@@ -238,6 +238,8 @@ void SorvaneInterface::handleError(QSerialPort::SerialPortError error)
 
 void SorvaneInterface::readData()
 {
+    if (draining)
+        return;
     const QByteArray chunk = port->readAll();
     if (chunk.isEmpty())
         return;
@@ -313,6 +315,13 @@ void SorvaneInterface::resetReceive()
     rxIndex = 0;
     rxBuffer.clear();
     lineBuffer.clear();
+}
+
+void SorvaneInterface::dropStaleInput()
+{
+    draining = true;
+    staleInput.drop(port);
+    draining = false;
 }
 
 void SorvaneInterface::writeCommand(const QString& command)

@@ -180,8 +180,10 @@ void SorvaneInterface::updateSelectedDevice()
     expectReboot = false;
     resetReceive();
     versionText.clear();
+    dropStaleInput();
     writeCommand(QStringLiteral("#show_ver_data\r"));
     delay(1000);
+    staleInput.settle(!versionText.isEmpty());
 
     if (!versionText.isEmpty()) {
         ui->versionInfo->setText(versionText);
@@ -226,15 +228,20 @@ void SorvaneInterface::updateSelectedDevice()
 
 void SorvaneInterface::runQuery(const QByteArray& query)
 {
+    dropStaleInput();
     resetReceive();
     port->write(query);
     delay(100);
     QByteArray line;
     int budget = queryRetries;
+    // Until a line of the answer (not the echo) came, the answer may still be on its way.
+    bool answered = false;
     for (;;) {
         const int b = getonechar(100);
-        if (b < 0 || budget == 0)
+        if (b < 0 || budget == 0) {
+            staleInput.settle(answered);
             return;
+        }
         if (b != '\n') {
             line.append(char(b));
             if (line.size() > 4096)
@@ -243,6 +250,8 @@ void SorvaneInterface::runQuery(const QByteArray& query)
         }
         const QString text = QString::fromLatin1(line);
         line.clear();
+        if (!text.trimmed().startsWith(QLatin1Char('#')) && text.trimmed().size() > 2)
+            answered = true;
         if (text.toLower().contains(QLatin1String("invalid"))) {
             resetReceive();
             port->write(query);
@@ -250,8 +259,10 @@ void SorvaneInterface::runQuery(const QByteArray& query)
             delay(100);
             continue;
         }
-        if (applyQueryLine(query, text))
+        if (applyQueryLine(query, text)) {
+            staleInput.settle(true);
             return;
+        }
     }
 }
 

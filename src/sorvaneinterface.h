@@ -9,6 +9,7 @@ class QSerialPort;
 class Lunmora;
 #include "device.h"
 #include "edidentry.h"
+#include "staleinput.h"
 
 #include <QByteArray>
 #include <QList>
@@ -173,6 +174,9 @@ private:
     bool waitForIdle();
     void writeCommand(const QString& command);
     void resetReceive();
+    // Drops what the unit sent before the next command (a reply that came after its wait, or is
+    // still coming), so it is never read as that command's answer.
+    void dropStaleInput();
     int getonechar(int timeoutMs);
     void putonechar(int byte);
     void setEdidControlsEnabled(bool enable);
@@ -250,6 +254,8 @@ private:
     bool hasSixDefaultBanks = false;
     int selectedDeviceType = 0;
     int appstate = Idle;
+    StaleInput staleInput {1000, QByteArrayLiteral(">")};
+    bool draining = false; // readData() leaves the port to dropStaleInput()
     int lastDdcIndex = 0;
     int lastEqIndex = 0;
     int lastDeIndex = 0;

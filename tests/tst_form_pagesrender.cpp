@@ -3,6 +3,10 @@
 // the program brings it up. No caption is cut off, no two widgets run into each other and nothing
 // reaches out of its parent.
 #include "appfonts.h"
+#include "constants.h"
+#include "lunmora.h"
+#include "scaler.h"
+#include "zarricksim.h"
 #include "edidbuilder.h"
 #include "edidmanagement.h"
 #include "edidwindowfixture.h"
@@ -12,9 +16,11 @@
 #include "rebootdialog.h"
 #include "resources.h"
 #include "scripteddialogs.h"
+#include "timescale.h"
 #include "serialports.h"
 #include "ui_mainui.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QDialog>
 #include <QDockWidget>
@@ -407,6 +413,94 @@ private slots:
         QVERIFY2(ui()->ConfiguratorTabs->indexOf(p) >= 0, "the family's page set lacks the page");
         ui()->ConfiguratorTabs->setCurrentWidget(p);
         checkWindow();
+    }
+
+    // The EDID pages of the units reached over Ethernet, built and filled from a simulated unit
+    // as the scaler controller does it, after a splitter (whose buttons share the page's frames)
+    // and the other Ethernet unit were shown: the page holds its own buttons alone.
+    void ethernetEdidPages_data()
+    {
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<QStringList>("shownBefore");
+        QTest::newRow("Zarrick after a splitter") << "Zarrick" << QStringList {"splitter"};
+        QTest::newRow("Cavrosh after a splitter") << "Cavrosh" << QStringList {"splitter"};
+        QTest::newRow("Zarrick after a splitter and a Cavrosh") << "Zarrick" << QStringList {"splitter", "Cavrosh"};
+        QTest::newRow("Cavrosh after a Zarrick") << "Cavrosh" << QStringList {"Zarrick"};
+    }
+
+    void ethernetEdidPages()
+    {
+        QFETCH(QString, model);
+        QFETCH(QStringList, shownBefore);
+        PagesWindow* w = window();
+        w->setFunctionTab(-3);
+        QComboBox* products = ui()->productCombobox;
+        const int productsBefore = products->count();
+        auto visibleButtons = [](QWidget* frame) {
+            QStringList texts;
+            for (QAbstractButton* b : frame->findChildren<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly)) {
+                if (b->isVisible())
+                    texts << b->text();
+            }
+            return texts;
+        };
+        // The unit answers across its thread and loopback TCP within the page's waits.
+        const double factor = TimeScale::factor();
+        TimeScale::setFactor(qMax(factor, 0.25));
+        struct Restore {
+            double factor;
+            ~Restore() { TimeScale::setFactor(factor); }
+        } restore {factor};
+        // The window holds doubles of the device controllers: the real ones work on its form here.
+        Lunmora splitter(ui());
+        Scaler scaler(ui());
+        std::unique_ptr<ZarrickSim> sim;
+        auto show = [&](const QString& shown) {
+            if (shown == QLatin1String("splitter")) {
+                w->showSplitterControls();
+                splitter.previewProductControls(MODEL_JORVALE);
+                return;
+            }
+            const bool zarrick = shown == QLatin1String("Zarrick");
+            sim = std::make_unique<ZarrickSim>(zarrick ? ZarrickSim::Model::Zarrick : ZarrickSim::Model::Cavrosh);
+            QVERIFY(sim->start());
+            {
+                const QSignalBlocker blocker(products);
+                products->addItem(zarrick ? QStringLiteral("Zarrick Savrano") : QStringLiteral("Cavrosh Borlune"));
+                products->setCurrentIndex(products->count() - 1);
+            }
+            if (zarrick)
+                w->showSAVRANOControls(true, false);
+            else
+                w->showBORLUNEControls(true, false);
+            Scaler* s = &scaler;
+            s->ipAddress = QStringLiteral("127.0.0.1");
+            s->tcpPort = sim->tcpPort();
+            s->TCPConnect();
+            if (zarrick)
+                s->refreshZARRICK_edidPage();
+            else
+                s->refreshCAVROSH_edidPage();
+            ui()->ConfiguratorTabs->setCurrentWidget(ui()->edidConfigureTab);
+        };
+        for (const QString& shown : shownBefore)
+            show(shown);
+        show(model);
+        settleLayouts(ui()->centralFrame);
+        for (const ScriptedDialogs::Shown& shown : dialogs.shown())
+            QFAIL(qPrintable(shown.title + QLatin1String(": ") + shown.text));
+        if (model == QLatin1String("Zarrick")) {
+            QCOMPARE(visibleButtons(ui()->scalerEDIDFrame), ZARRICK_INPUT_NAMES);
+            QCOMPARE(visibleButtons(ui()->edidInputFrame), ZARRICK_EDID_MODE_CHOICES);
+        } else {
+            QCOMPARE(visibleButtons(ui()->scalerEDIDFrame).size(), CAVROSH_EDID_MODE_CHOICES.size());
+            QVERIFY(visibleButtons(ui()->edidInputFrame).isEmpty());
+        }
+        checkWindow();
+        scaler.TCPDisconnect();
+        const QSignalBlocker blocker(products);
+        while (products->count() > productsBefore)
+            products->removeItem(products->count() - 1);
     }
 
     // The EDID viewer with an EDID open, the editor editing it, and the new-EDID wizard, on

@@ -1,6 +1,7 @@
 #include "baudprobe.h"
 #include "plexatest.h"
 #include "replyreader.h"
+#include "staleinput.h"
 #include "serialports.h"
 #include "simdevice.h"
 #include "timescale.h"
@@ -93,6 +94,8 @@ private slots:
     void splitReplyIsNotTruncated();
     void lateReplyIsNotTakenForTheNext_data() { transports_data(); }
     void lateReplyIsNotTakenForTheNext();
+    void replyStillComingIsDropped_data() { transports_data(); }
+    void replyStillComingIsDropped();
     void silenceTimesOut_data();
     void silenceTimesOut();
     void unitVanishingMidReply_data() { transports_data(); }
@@ -189,6 +192,23 @@ void TestReplyReader::chunks_data()
     QTest::newRow("a longer first line is no echo") << Kind::EchoingSerial << QByteArray("#GET")
                                                     << QByteArrayList {"#GET_FW\r\nX>"} << true
                                                     << "#GET_FW\r\nX" << QStringList {"#GET_FW\r\nX"};
+    // A unit that confirms a command by repeating it: the line followed by the prompt is the
+    // answer, echoed or not.
+    QTest::newRow("family: confirmed by repetition") << Kind::Family << QByteArray("V H\r\n")
+                                                     << QByteArrayList {"V H\r\n>"} << true << "V H"
+                                                     << QStringList {"V", "H"};
+    QTest::newRow("family: repetition in pieces") << Kind::Family << QByteArray("#SET_VOL 40\r\n")
+                                                  << QByteArrayList {"#SET_V", "OL 40\r", "\n", ">"} << true
+                                                  << "#SET_VOL 40" << QStringList {"#SET_VOL", "40"};
+    QTest::newRow("family: echo, then repetition") << Kind::Family << QByteArray("V H\r\n")
+                                                   << QByteArrayList {"V H\r\nV H\r\n>"} << true << "V H"
+                                                   << QStringList {"V", "H"};
+    QTest::newRow("family: echo, then answer") << Kind::Family << QByteArray("V H\r\n")
+                                               << QByteArrayList {"V H\r\n", "ROUTE H\r\n>"} << true
+                                               << "ROUTE H" << QStringList {"ROUTE", "H"};
+    QTest::newRow("family: the line alone, no prompt yet") << Kind::Family << QByteArray("V H\r\n")
+                                                           << QByteArrayList {"V H\r\n"} << false << "V H"
+                                                           << QStringList {"V", "H"};
     QTest::newRow("echo kept when the unit does not echo") << Kind::Serial << QByteArray("#GET_FW\r")
                                                            << QByteArrayList {"#GET_FW\r\nFW 1.2>"}
                                                            << true << "#GET_FW\r\nFW 1.2"
@@ -290,6 +310,60 @@ void TestReplyReader::splitReplyIsNotTruncated()
     QCOMPARE(tapped, hex.toLatin1() + "\r\n>");
     QCOMPARE(result.words, QStringList {hex});
     QCOMPARE(sim.requests(), QStringList {"#GET_EDID 1"});
+}
+
+// The next command follows at once, while the late answer is still on its way: StaleInput waits
+// for it (up to its prompt, within the grace) and drops it; after a reply that came whole it does
+// not wait, and a unit that stays silent costs the grace once.
+void TestReplyReader::replyStillComingIsDropped()
+{
+    QFETCH(QString, transport);
+    QFETCH(Kind, kind);
+    QFETCH(bool, blocking);
+
+    SimDevice sim;
+    sim.addRule(SimRule::exact("#GET_INPUT").reply("INPUT IS HDMI\r\n>").after(2000));
+    sim.addRule(SimRule::exact("#GET_OUTPUT").reply("OUTPUT IS 1080P\r\n>"));
+    sim.addRule(SimRule::exact("#GET_MUTE").silence());
+    auto link = connectTo(sim, transport);
+    QVERIFY(link);
+
+    ReplyRules rules = rulesFor(kind);
+    rules.quietMs = 1000;
+    ReplyReader reader(link.get(), rules);
+    ReplyWait wait;
+    wait.waitMs = 300;
+    wait.blocking = blocking;
+    StaleInput stale(8000, ">");
+    ReplyResult result = reader.exchange("#GET_INPUT\r", wait);
+    QCOMPARE(result.text, QString());
+    stale.settle(result.isComplete());
+    QVERIFY(stale.overdue());
+
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(stale.drop(link.get(), blocking), qint64(strlen("INPUT IS HDMI\r\n>")));
+    QVERIFY2(clock.elapsed() < TimeScale::ms(8000), qPrintable(QString::number(clock.elapsed())));
+    wait.waitMs = 60000;
+    result = reader.exchange("#GET_OUTPUT\r", wait);
+    QCOMPARE(result.text, QStringLiteral("OUTPUT IS 1080P"));
+    stale.settle(result.isComplete());
+    QVERIFY(!stale.overdue());
+    clock.restart();
+    QCOMPARE(stale.drop(link.get(), blocking), qint64(0));
+    QVERIFY(clock.elapsed() < TimeScale::ms(1000));
+
+    // Silence: the grace runs out once, and the next drop does not wait again.
+    StaleInput short_(800, ">");
+    wait.waitMs = 300;
+    result = reader.exchange("#GET_MUTE\r", wait);
+    short_.settle(result.isComplete());
+    clock.restart();
+    short_.drop(link.get(), blocking);
+    QVERIFY(clock.elapsed() >= TimeScale::ms(500));
+    clock.restart();
+    short_.drop(link.get(), blocking);
+    QVERIFY(clock.elapsed() < TimeScale::ms(500));
 }
 
 void TestReplyReader::lateReplyIsNotTakenForTheNext()

@@ -247,6 +247,31 @@ private slots:
         QVERIFY(!f.scaler->lastExchangeTimedOut);
     }
 
+    // A slow scaler answers the contrast query after the wait; the brightness set that follows at
+    // once gets its own answer, not the contrast line, and the one after it is not slowed down.
+    void lateReplyStillComingIsDropped()
+    {
+        ScalerFixture f;
+        ScalerSim sim(ScalerSim::Model::Dvi);
+        QVERIFY(sim.start());
+        f.pickGeneric(sim.portName());
+        sim.setAnswerDelay(800);
+        f.scaler->sendCommand(QStringLiteral("#GET_CONTRAST"), QString(), QString(), 500);
+        QVERIFY(f.scaler->lastExchangeTimedOut);
+        QVERIFY(sim.waitForRequest("#GET_CONTRAST"));
+        sim.setAnswerDelay(0);
+        f.scaler->sendCommand(QStringLiteral("#SET_BRIGHTNESS"), QStringLiteral("33"), QString(), 500);
+        QVERIFY(!f.scaler->lastExchangeTimedOut);
+        QCOMPARE(f.scaler->replyText, QStringLiteral("PICTURE BRIGHTNESS IS 33"));
+        QCOMPARE(sim.setting("BRIGHTNESS"), QStringLiteral("33"));
+
+        QElapsedTimer clock;
+        clock.start();
+        f.scaler->sendCommand(QStringLiteral("#GET_HUE"), QString(), QString(), 500);
+        QVERIFY(f.scaler->replyText.startsWith(QLatin1String("PICTURE HUE IS")));
+        QVERIFY(clock.elapsed() < 500);
+    }
+
     // The family sender leaves the link OCCUPIED for the page's burst; setAvailable ends it.
     void familyBurstHoldsTheLinkUntilSetAvailable()
     {

@@ -552,6 +552,79 @@ private slots:
         QCOMPARE(dialogs.shown().size(), 1); // the save dialog alone
     }
 
+    // A unit slower than the reader's quiet wait, read slot after slot as the user would: each
+    // slot gives its own EDID, never the one asked for before, with or without a first line
+    // naming it.
+    void tcpReadoutOfASlowUnit_data()
+    {
+        QTest::addColumn<bool>("headings");
+        QTest::newRow("digits alone") << false;
+        QTest::newRow("a first line names the slot") << true;
+    }
+    void tcpReadoutOfASlowUnit()
+    {
+        QFETCH(bool, headings);
+        QTemporaryDir dir;
+        ScriptedDialogs dialogs;
+        ScriptedDialogs::Scope scope(dialogs);
+        TcpUnit unit {ZarrickSim::Model::Zarrick};
+        QVERIFY(unit.connected());
+        const QStringList slotNames {"INTERNAL 1", "INTERNAL 2", "EXTERNAL", "CUSTOM 1"};
+        for (int i = 0; i < slotNames.size(); ++i)
+            unit.sim.setEdid(slotNames.at(i), ZarrickSim::sampleEdid(10 + i));
+        unit.sim.setEdidHeadings(headings);
+        unit.sim.setAnswerDelay(1600);
+        for (int position = 1; position <= 4; ++position) {
+            selectSource(unit.f.ui, sourceList(8), position);
+            QCOMPARE(unit.f.scaler->getZARRICKEDID(), ZarrickSim::sampleEdid(10 + position - 1));
+            QVERIFY(linkReleased(unit.f));
+        }
+        // "Save As" writes the chosen slot's bytes.
+        const QString path = dir.filePath(QStringLiteral("internal2.bin"));
+        dialogs.answerPath(path);
+        selectSource(unit.f.ui, sourceList(8), 2);
+        unit.f.scaler->zarrickDownloadEDID();
+        QCOMPARE(PlexaTest::readFile(path), ZarrickSim::sampleEdid(11));
+        QCOMPARE(dialogs.shown().size(), 1); // the save dialog alone
+    }
+
+    // A reply naming another slot is passed over; when only such a reply comes the read fails
+    // with a message and nothing is saved, and the late answer is not taken by the next read.
+    void tcpReadoutChecksTheSlotNamed()
+    {
+        QTemporaryDir dir;
+        ScriptedDialogs dialogs;
+        ScriptedDialogs::Scope scope(dialogs);
+        TcpUnit unit {ZarrickSim::Model::Cavrosh};
+        QVERIFY(unit.connected());
+        const QByteArray first = ZarrickSim::sampleEdid(21);
+        const QByteArray second = ZarrickSim::sampleEdid(22);
+        unit.sim.setEdid("INTERNAL 2", second);
+        unit.sim.setEdidHeadings(true);
+        const QByteArray late = "Internal EDID 1:\n\r" + hexText(first) + "\n\r>";
+        unit.sim.addRule(SimRule::exact("#GET_INTERNAL_EDID 2")
+                             .reply(late + "Internal EDID 2:\n\r" + hexText(second) + "\n\r>")
+                             .times(1));
+        selectSource(unit.f.ui, sourceList(9), 2);
+        QCOMPARE(unit.f.scaler->getCAVROSHEDID(), second);
+        QVERIFY(dialogs.shown().isEmpty());
+
+        unit.sim.addRule(SimRule::exact("#GET_INTERNAL_EDID 2").reply(late).times(1));
+        const QString path = dir.filePath(QStringLiteral("internal2.bin"));
+        dialogs.answerPath(path);
+        unit.f.scaler->cavroshDownloadEDID();
+        QVERIFY(!QFile::exists(path));
+        QCOMPARE(dialogs.shown().size(), 1);
+        QCOMPARE(dialogs.shown().at(0).title, QStringLiteral("EDID Error"));
+        QVERIFY2(dialogs.shown().at(0).text.contains("another EDID (\"Internal EDID 1:\")"),
+                 qPrintable(dialogs.shown().at(0).text));
+        QVERIFY(linkReleased(unit.f));
+
+        dialogs.clear();
+        QCOMPARE(unit.f.scaler->getCAVROSHEDID(), second);
+        QVERIFY(dialogs.shown().isEmpty());
+    }
+
     void tcpReadoutRefusals_data()
     {
         QTest::addColumn<QByteArray>("answer"); // empty: silence

@@ -1,6 +1,7 @@
-// The Jovaris, Norrith and Surrow pages against the simulated unit (echo on, as the units do):
-// what each page's read-back asks per model and input, how replies are read (signs, the baud
-// index, pass-through, modes and versions that make no sense), the command of every page widget,
+// The Jovaris, Norrith and Surrow pages against the simulated unit (echo on unless a test says
+// otherwise; confirmations in the unit's own words or by repeating the line): what each page's
+// read-back asks per model and input, how replies are read (signs, the baud index, pass-through,
+// modes and versions that make no sense), the command of every page widget,
 // the slider/spin-box pairs ending with the unit on the page's value, the link rate following a
 // baud change, and the restart waits of a factory reset and a reboot.
 #include "plexatest.h"
@@ -441,6 +442,50 @@ private slots:
             QVERIFY(button->isChecked() || name == "vgaAutosync");
         if (qobject_cast<QSpinBox*>(w))
             QVERIFY(w->isEnabled());
+        QVERIFY(b.linkReleased());
+    }
+
+    // A unit may echo the line or not, and may confirm a setting with its own words or by
+    // repeating the line: every way is a success, and the next command goes out at the same rate
+    // without looking for it again.
+    void confirmationsEitherWay_data()
+    {
+        QTest::addColumn<bool>("echo");
+        QTest::addColumn<bool>("repeat");
+        QTest::newRow("echo, own words") << true << false;
+        QTest::newRow("echo, repetition") << true << true;
+        QTest::newRow("no echo, own words") << false << false;
+        QTest::newRow("no echo, repetition") << false << true;
+    }
+    void confirmationsEitherWay()
+    {
+        QFETCH(bool, echo);
+        QFETCH(bool, repeat);
+        Bench b {Model::Jovaris};
+        b.sim.setEcho(echo);
+        b.sim.setConfirmByRepetition(repeat);
+        b.sim.setSetting("ROUTE", "V");
+        b.route("V");
+        b.f.ui.routingHDMI->click();
+        QCOMPARE(b.f.status(), QStringLiteral("Setting updated."));
+        QVERIFY(!b.f.statusIsError());
+        QCOMPARE(b.sim.setting("ROUTE"), QStringLiteral("H"));
+
+        b.f.ui.routingVolume->setEnabled(true);
+        b.f.ui.routingVolume->setValue(40);
+        QCOMPARE(b.f.status(), QStringLiteral("Setting updated."));
+        QCOMPARE(b.sim.setting("VOL"), QStringLiteral("40"));
+        // The page reads the unit the same whether it echoes or not.
+        {
+            const QSignalBlocker quiet(b.f.ui.routingVolume);
+            b.f.ui.routingVolume->setValue(0);
+        }
+        b.f.ui.routingHDMI->setChecked(false);
+        b.f.scaler->refreshJOVARIS_routingPage();
+        QVERIFY(b.f.ui.routingHDMI->isChecked());
+        QCOMPARE(b.f.ui.routingVolume->value(), 40);
+        QCOMPARE(b.sim.requestCount("#HELP"), 0);
+        QCOMPARE(b.sim.sets().size(), 2);
         QVERIFY(b.linkReleased());
     }
 

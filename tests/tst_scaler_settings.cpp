@@ -418,6 +418,58 @@ private slots:
         QVERIFY(b.idle());
     }
 
+    // A Cormith file written with every element of its model carries colorSpaces, for which the
+    // unit reports no value: left empty it is skipped without calling the import incomplete, a
+    // listed value is applied. A model that has the value still wants a valid one.
+    void importOfAnElementWithoutValue_data()
+    {
+        QTest::addColumn<ScalerSim::Model>("model");
+        QTest::addColumn<QByteArray>("element");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("outputColor"); // the unit's value afterwards
+        QTest::newRow("Cormith, empty") << ScalerSim::Model::Sdi << QByteArray("<colorSpaces></colorSpaces>")
+                                        << importOk << "RGB 4:4:4";
+        QTest::newRow("Cormith, a listed value") << ScalerSim::Model::Sdi
+                                                 << QByteArray("<colorSpaces>YCbCr 4:2:2</colorSpaces>") << importOk
+                                                 << "YCbCr 4:2:2";
+        QTest::newRow("Darvosk, empty") << ScalerSim::Model::Hdmi << QByteArray("<colorSpaces></colorSpaces>")
+                                        << importIncomplete << "RGB 4:4:4";
+    }
+    void importOfAnElementWithoutValue()
+    {
+        QFETCH(ScalerSim::Model, model);
+        QFETCH(QByteArray, element);
+        QFETCH(QString, status);
+        QFETCH(QString, outputColor);
+        Bench b(model);
+        SET_UP(b);
+        changeEverySetting(b.sim);
+        const QMap<QString, QString> exported = b.sim.settings();
+        const QString path = b.dir.filePath("settings.xml");
+        QCOMPARE(b.exportTo(path), saved);
+        // The element as the file of a model that has it carries it: before outputModes.
+        QByteArray file;
+        for (const QByteArray& line : PlexaTest::readFile(path).split('\n')) {
+            if (line.contains("<colorSpaces>"))
+                continue;
+            if (line.contains("<outputModes>"))
+                file += ' ' + element + '\n';
+            file += line + '\n';
+        }
+        QVERIFY2(file.count("<colorSpaces>") == 1, file.constData());
+
+        b.sim.resetSettings();
+        b.sim.setSetting("OUTPUT_COLOR", "RGB 4:4:4");
+        QCOMPARE(b.importFrom(b.write("in.xml", file)), status);
+        QCOMPARE(b.warnings().isEmpty(), status == importOk);
+        QCOMPARE(b.sim.setting("OUTPUT_COLOR").toUpper(), outputColor.toUpper());
+        for (auto it = exported.begin(); it != exported.end(); ++it) {
+            if (it.key() != QLatin1String("OUTPUT_COLOR"))
+                QCOMPARE(b.sim.setting(it.key()), it.value());
+        }
+        QVERIFY(b.idle());
+    }
+
     // A value the unit refuses or does not answer is named; the others are applied all the same.
     void importReportsFailedCommands()
     {

@@ -142,6 +142,7 @@ private slots:
     void boosterActions_data();
     void boosterActions();
     void boosterFailures();
+    void lateAnswerIsNotTheNextCommands();
     void previewDump_data();
     void previewDump();
     void parseStatusKeepsOnlyWholeEdids_data();
@@ -370,6 +371,26 @@ void TestSorvane::boosterFailures()
     QVERIFY(f.sim.waitForReceived("a\r"));
     QCOMPARE(f.sim.requestCount("#eq 7"), 0);
     QCOMPARE(f.page->linkState(), int(SorvaneInterface::Idle));
+}
+
+// A slow booster answers the refresh's queries after the page stopped listening; a setting
+// changed right after the refresh shows its own answer, not the late "#maskout" one.
+void TestSorvane::lateAnswerIsNotTheNextCommands()
+{
+    Fixture f(2);
+    QVERIFY(f.started);
+    f.sim.setSetting("mask", 0);
+    f.sim.setAnswerDelay(400);
+    f.select();
+    QCOMPARE(f.page->linkState(), int(SorvaneInterface::Idle));
+    f.sim.setAnswerDelay(0);
+    f.ui.eqDropdown->setCurrentIndex(4);
+    QVERIFY(f.sim.waitForRequest("#eq 4"));
+    QTRY_COMPARE(f.page->linkState(), int(SorvaneInterface::Idle));
+    QCOMPARE(f.status().trimmed(), QStringLiteral("OK"));
+    QVERIFY(!f.statusIsError());
+    QCOMPARE(f.sim.setting("eq"), 4);
+    QVERIFY(f.dialogs.shown().isEmpty());
 }
 
 void TestSorvane::previewDump_data()

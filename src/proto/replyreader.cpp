@@ -1,6 +1,7 @@
 #include "replyreader.h"
 
 #include "delay.h"
+#include "staleinput.h"
 #include "timescale.h"
 
 #include <QAbstractSocket>
@@ -18,12 +19,22 @@ namespace {
 // hexadecimal EDID replies come in several chunks and must stay one word.
 const int kJoinWithBlankUpTo = 200;
 
+// Line ends kept after a command line that came back, until it is known to be an echo or the answer.
+const int kMaxHeldLineEnds = 4;
+
 // Event-loop waits poll the link in steps of this many device milliseconds.
 const int kPollStepMs = 10;
 
 bool isLineEnd(char c)
 {
     return c == '\r' || c == '\n';
+}
+
+// The prompt, or as much of it as `data` holds.
+bool startsWithPrompt(const QByteArray& data, const QByteArray& prompt)
+{
+    const int n = qMin(data.size(), prompt.size());
+    return n > 0 && data.left(n) == prompt.left(n);
 }
 
 QByteArray withoutLineEnd(QByteArray line)
@@ -76,6 +87,8 @@ void ReplyCollector::reset(const QByteArray& echo)
 {
     m_echo = m_rules.dropEcho ? withoutLineEnd(echo) : QByteArray();
     m_held.clear();
+    m_pendingEcho.clear();
+    m_pendingLineEnds = 0;
     m_skipLineEnd = false;
     m_raw.clear();
     m_joined.clear();
@@ -101,6 +114,9 @@ void ReplyCollector::feed(const QByteArray& chunk, qint64 atMs)
         if (m_held.size() <= n && m_echo.startsWith(m_held))
             return;
         if (m_held.size() > n && m_held.startsWith(m_echo) && isLineEnd(m_held.at(n))) {
+            // The command line came back whole. Whether it was an echo is known only from what
+            // follows it: an answer, or at once the prompt.
+            m_pendingEcho = m_held.left(n);
             data = m_held.mid(n);
             m_skipLineEnd = true;
         } else {
@@ -113,10 +129,20 @@ void ReplyCollector::feed(const QByteArray& chunk, qint64 atMs)
         int i = 0;
         while (i < data.size() && isLineEnd(data.at(i)))
             ++i;
+        // The line ends after it are kept with it, a few at most: a unit that sends nothing but
+        // line ends must not grow the held line without bound.
+        m_pendingEcho += data.left(qMin(i, qMax(0, kMaxHeldLineEnds - m_pendingLineEnds)));
+        m_pendingLineEnds += i;
         data.remove(0, i);
         if (data.isEmpty())
             return;
         m_skipLineEnd = false;
+        // A unit that confirms a command by repeating it sends the line and then its prompt:
+        // that line is the answer. Anything else after the line makes it the echo.
+        const QByteArray echoLine = m_pendingEcho;
+        m_pendingEcho.clear();
+        if (!m_rules.prompt.isEmpty() && startsWithPrompt(data, m_rules.prompt))
+            data.prepend(echoLine);
     }
     take(data);
 }
@@ -187,8 +213,20 @@ bool ReplyCollector::isComplete(qint64 nowMs) const
     return false;
 }
 
+QString ReplyCollector::rawText() const
+{
+    if (!m_raw.isEmpty())
+        return m_raw;
+    // Nothing but the command line came back (no prompt after it), or the start of it: the unit
+    // said that much, and it is all there is of the reply.
+    const QByteArray& said = m_pendingEcho.isEmpty() ? m_held : m_pendingEcho;
+    return QString::fromLatin1(said.constData(), said.size());
+}
+
 QString ReplyCollector::text() const
 {
+    if (m_raw.isEmpty())
+        return cleanSerial(rawText(), m_prompt);
     if (m_rules.cleaning == ReplyRules::Cleaning::Serial)
         return cleanSerial(m_raw, m_prompt);
     QString joined = m_joined;
@@ -248,18 +286,7 @@ bool ReplyReader::linkClosed() const
 
 qint64 ReplyReader::drain()
 {
-    if (!m_link || !m_link->isOpen())
-        return 0;
-    qint64 dropped = 0;
-    // Also takes in what reached the system but not yet the device's buffer, without waiting
-    // for more and without running the event loop. Bounded: a unit that never stops talking
-    // must not keep the next command from going out.
-    for (int round = 0; round < 64; ++round) {
-        dropped += m_link->readAll().size();
-        if (!m_link->waitForReadyRead(0))
-            break;
-    }
-    return dropped;
+    return StaleInput::takeWaiting(m_link).size();
 }
 
 ReplyResult ReplyReader::exchange(const QByteArray& command, const ReplyWait& wait)
@@ -317,6 +344,7 @@ ReplyResult ReplyReader::collect(const ReplyWait& wait, const QByteArray& echo)
         return finish(ReplyResult::Status::LinkClosed);
 
     const bool quiet = m_rules.completion == ReplyRules::Completion::Quiet;
+    const qint64 firstByteMs = std::max<qint64>(scaled.quietMs, TimeScale::ms(wait.firstByteMs));
     int waitMs = wait.waitMs;        // device ms; may grow while nothing comes
     bool anyBytes = false;
     qint64 lastBytesAt = 0;
@@ -339,7 +367,7 @@ ReplyResult ReplyReader::collect(const ReplyWait& wait, const QByteArray& echo)
         if (chunk.isEmpty() && linkClosed())
             return finish(ReplyResult::Status::LinkClosed);
         // Quiet replies end at the first quiet period; one that never started is a time-out.
-        if (quiet && now - lastBytesAt >= scaled.quietMs)
+        if (quiet && now - lastBytesAt >= (anyBytes ? scaled.quietMs : firstByteMs))
             return finish(ReplyResult::Status::TimedOut);
 
         qint64 deadline = TimeScale::ms(waitMs);
@@ -352,7 +380,7 @@ ReplyResult ReplyReader::collect(const ReplyWait& wait, const QByteArray& echo)
         }
         qint64 until = deadline;
         if (quiet)
-            until = std::min(until, lastBytesAt + scaled.quietMs);
+            until = std::min(until, lastBytesAt + (anyBytes ? scaled.quietMs : firstByteMs));
         waitForData(int(std::min<qint64>(until - now, std::numeric_limits<int>::max())), wait.blocking);
     }
 }

@@ -42,7 +42,9 @@ struct ReplyRules
     QByteArray prompt = QByteArrayLiteral(">");
     Completion completion = Completion::ContainsPrompt;
     Cleaning cleaning = Cleaning::Serial;
-    // The unit echoes what it receives: a first line equal to the command is not part of the reply.
+    // The unit may echo what it receives: a first line equal to the command is not part of the
+    // reply when an answer follows it. Followed at once by the prompt, the line is the answer (a
+    // unit that confirms a command by repeating it). Off: the reply is taken as it comes.
     bool dropEcho = false;
     int quietMs = 1300;     // Completion::Quiet; device milliseconds, scaled by ReplyReader
     int limit = 1 << 20;    // bytes a reply may have; past it the reply is cut and marked too large
@@ -53,8 +55,8 @@ struct ReplyRules
 
     // The generic scaler sender and the splitter link: done at the first prompt.
     static ReplyRules serial();
-    // The Jovaris/Norrith/Surrow sender: done when the reply ends in the prompt; the echo of the
-    // command line is dropped.
+    // The Jovaris/Norrith/Surrow sender: done when the reply ends in the prompt; an echo of the
+    // command line before the answer is dropped.
     static ReplyRules family();
     // The Zarrick/Cavrosh telnet link: chunks joined, done after 1300 ms of quiet.
     static ReplyRules tcp();
@@ -68,7 +70,8 @@ public:
 
     // Starts a new reply. `echo` is the command line as written (its line end is ignored); with
     // ReplyRules::dropEcho it is held back until it is seen as the reply's first line, with the
-    // line end after it, and dropped; anything else releases the held bytes as reply text.
+    // line end after it, and dropped once an answer follows; the prompt right after it makes it
+    // the answer, and anything else releases the held bytes as reply text.
     void reset(const QByteArray& echo = QByteArray());
 
     // One chunk as read, at `atMs` on the caller's clock (only Completion::Quiet looks at times).
@@ -82,7 +85,9 @@ public:
     bool hasData() const { return !m_raw.isEmpty(); } // anything besides a dropped echo
     qint64 lastDataMs() const { return m_lastDataMs; }
 
-    QString rawText() const { return m_raw; } // after the echo, as received
+    // After a dropped echo, as received. A reply that was nothing but the command line (with no
+    // prompt after it), or the start of it, is that text.
+    QString rawText() const;
     QString text() const;                      // cleaned by the rules
     QStringList words() const { return splitWords(text()); }
 
@@ -99,6 +104,8 @@ private:
     QString m_prompt;
     QByteArray m_echo;      // empty: none expected (any more)
     QByteArray m_held;      // bytes that may still be the echo
+    QByteArray m_pendingEcho; // the command line come back whole: echo or answer, by what follows
+    int m_pendingLineEnds = 0;
     bool m_skipLineEnd = false;
     QString m_raw;
     QString m_joined;       // Cleaning::TcpChunks
@@ -137,6 +144,9 @@ struct ReplyWait
     int extendLimitMs = 0;
     // Block in the device's waitForReadyRead() instead of running the event loop with delay().
     bool blocking = false;
+    // Completion::Quiet: how long the reply may take to start; 0 or less than quietMs: quietMs.
+    // For a unit that has work to do before it answers (reading an EDID).
+    int firstByteMs = 0;
 };
 
 // Exchanges over one link. While an exchange runs the reader must be the link's only reader:

@@ -157,6 +157,11 @@ void JovarisSim::setEcho(bool echo)
     runOnSimThread([&] { m_echo = echo; });
 }
 
+void JovarisSim::setConfirmByRepetition(bool repeat)
+{
+    runOnSimThread([&] { m_confirmByRepetition = repeat; });
+}
+
 void JovarisSim::setPassThroughSilence(bool silent)
 {
     runOnSimThread([&] { m_silent = silent; });
@@ -434,7 +439,13 @@ bool JovarisSim::handleLine(const QByteArray& raw)
         });
         return true;
     }
-    reply(answer(respond(line)));
+    QString text = respond(line);
+    // A unit of another make confirms a setting by sending the line back as its answer.
+    const QString routeLetter = m_model == Model::Surrow ? QStringLiteral("R ") : QStringLiteral("V ");
+    const bool setting = line.startsWith(QLatin1String("#SET_")) || line.startsWith(routeLetter);
+    if (m_confirmByRepetition && setting && !text.startsWith(QLatin1String("WRONG_")))
+        text = line;
+    reply(answer(text));
     // Changes of the link itself take effect once the answer is on its way, at the old rate.
     if (line == QLatin1String("#FACTORY_RESET") || line == QLatin1String("#REBOOT")) {
         if (line == QLatin1String("#FACTORY_RESET")) {

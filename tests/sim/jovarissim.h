@@ -26,7 +26,8 @@
 //                                the EDID as one upper-case hexadecimal word; "NO USER" when no
 //                                custom EDID is stored
 //   "S"                          "ROUTE <H|V|DP|D>"; "V <input>" ("R <input>" on a Surrow) routes
-//   "#SET_<NOUN> <args>"         stores and answers "<NOUN> <args>"
+//   "#SET_<NOUN> <args>"         stores and answers "<NOUN> <args>" (or the line itself, see
+//                                setConfirmByRepetition)
 //   "#HELP"                      a help text that lists the commands
 //   "#REBOOT", "#FACTORY_RESET"  "REBOOT OK" / "FACTORY_RESET OK", then silence while the unit
 //                                restarts (setRestartTime); a factory reset then listens at the
@@ -71,6 +72,9 @@ public:
     qint32 baudRate() const;
     void setBaudRate(qint32 rate);
     void setEcho(bool echo); // default on
+    // A setting ("#SET_...", a route) taken is answered with the line itself ("V H" -> "V H",
+    // "#SET_VOL 40" -> "#SET_VOL 40") instead of its own words. A refusal stays one word.
+    void setConfirmByRepetition(bool repeat);
     // Pass-through: the unit hands its serial link to the receiver and answers nothing at all.
     void setPassThroughSilence(bool silent);
     // How long (device ms) the unit is silent after "#REBOOT" or "#FACTORY_RESET"; 0 for not at
@@ -109,6 +113,7 @@ private:
     QList<SetRecord> m_sets;
     qint32 m_rate = 0;
     bool m_echo = true;
+    bool m_confirmByRepetition = false;
     bool m_silent = false;
     int m_restartMs = 3000;
     bool m_restarting = false;

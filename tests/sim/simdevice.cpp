@@ -412,7 +412,10 @@ void SimDevice::reply(const QByteArray& data, int delayMs)
 void SimDevice::reply(const SimReply& r)
 {
     if (onSimThread() && m_currentPeer != 0) {
-        queueReply(m_currentPeer, r);
+        SimReply late = r;
+        late.delayMs += m_lateBy;
+        m_lateBy = 0;
+        queueReply(m_currentPeer, late);
         return;
     }
     runOnSimThread([&] {
@@ -422,6 +425,18 @@ void SimDevice::reply(const SimReply& r)
         for (quint64 id : ids)
             queueReply(id, r);
     });
+}
+
+void SimDevice::setAnswerDelay(int delayMs)
+{
+    QMutexLocker lock(&m_mutex);
+    m_answerDelayMs = qMax(0, delayMs);
+}
+
+int SimDevice::answerDelay() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_answerDelayMs;
 }
 
 void SimDevice::schedule(int delayMs, std::function<void()> task)
@@ -609,14 +624,13 @@ void SimDevice::dispatchLine(const QByteArray& line)
         }
         fallback = m_defaultReply;
     }
-    if (matched) {
+    // A slow unit: the first thing it sends for this line leaves that much later.
+    m_lateBy = answerDelay();
+    if (matched)
         reply(rule.replyFor(text)); // outside the lock: a responder may call back into us
-        return;
-    }
-    if (handleLine(line))
-        return;
-    if (!fallback.isEmpty())
+    else if (!handleLine(line) && !fallback.isEmpty())
         reply(fallback);
+    m_lateBy = 0;
 }
 
 // ---------------------------------------------------------------------------------------------

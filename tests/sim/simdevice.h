@@ -164,6 +164,11 @@ public:
     // it acts like push().
     void reply(const QByteArray& data, int delayMs = 0);
     void reply(const SimReply& reply);
+    // A slow unit: whatever it sends for a request line (echo, answer, a rule's reply) starts this
+    // many device milliseconds after the line came, later than a program's wait if need be.
+    // 0 (default): at once.
+    void setAnswerDelay(int delayMs);
+    int answerDelay() const;
     // Drops every connection; the pty closes as if the unit was unplugged.
     void disconnectAll();
     // Runs `task` on the simulator thread after `delayMs` device milliseconds (unless stopped).
@@ -256,7 +261,10 @@ private:
     qint64 m_outFreeNs = 0;
     QList<Arrival> m_arrivals;
 
+    int m_lateBy = 0; // simulator thread: delay still owed to the line being handled
+
     mutable QMutex m_mutex; // guards everything below
+    int m_answerDelayMs = 0;
     mutable QWaitCondition m_logChanged;
     QByteArray m_terminator = QByteArrayLiteral("\r");
     QList<SimRule> m_rules;

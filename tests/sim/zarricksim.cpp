@@ -118,6 +118,11 @@ QByteArray ZarrickSim::edid(const QString& slot) const
     return copy;
 }
 
+void ZarrickSim::setEdidHeadings(bool headings)
+{
+    runOnSimThread([&] { m_edidHeadings = headings; });
+}
+
 void ZarrickSim::setReplySegments(const QList<int>& sizes, int gapMs)
 {
     runOnSimThread([&] {
@@ -143,6 +148,18 @@ QString ZarrickSim::respondEdid(const QString& noun, const QStringList& args) co
         && !slot.startsWith(QLatin1String("EXTERNAL")) && !slot.startsWith(QLatin1String("CUSTOM")))
         return QStringLiteral("WRONG_COMMAND");
     const QByteArray bytes = m_edids.value(slot);
+    if (!bytes.isEmpty() && m_edidHeadings) {
+        // "Internal EDID 1:", "External EDID:", "Custom EDID 2:", then the digits in lines of 32.
+        const QStringList parts = slot.split(' ');
+        QString text = parts.at(0).left(1) + parts.at(0).mid(1).toLower() + QStringLiteral(" EDID");
+        if (parts.size() > 1)
+            text += ' ' + parts.at(1);
+        text += ':';
+        const QString hex = QString::fromLatin1(bytes.toHex().toUpper());
+        for (int at = 0; at < hex.size(); at += 32)
+            text += QStringLiteral("\n\r") + hex.mid(at, 32);
+        return text;
+    }
     if (!bytes.isEmpty())
         return QString::fromLatin1(bytes.toHex().toUpper());
     const bool customSlot = m_model == Model::Zarrick

@@ -29,6 +29,9 @@
 //   "#GET_INTERNAL_EDID <n>", "#GET_EXTERNAL_EDID" / "#GET_EXTERNAL_EDID <out>",
 //   "#GET_CUSTOM_EDID <in>" / "#GET_CUSTOM_EDID": the EDID as one upper-case hexadecimal word
 //     (longer than one TCP segment is worth: split it with SimRule::chunked() to test the reader);
+//     with setEdidHeadings(true) a first line names the slot ("Internal EDID 1:", "External
+//     EDID:", "External EDID 3:", "Custom EDID 2:", "Custom EDID:") and the digits follow in
+//     lines of 32;
 //     "NO USER" for a custom EDID that is not stored.
 //   Zarrick, input 0 (all inputs):
 //   "#GET_EDID_MODE 0"  "EDID_MODE ALL <m1> <m2> <m3> <m4>"
@@ -69,6 +72,8 @@ public:
     // `gapMs` device milliseconds before every piece after the first (empty: in one piece). For
     // one answer alone, or a cut-off one, use a rule (SimRule::chunked(), partial()).
     void setReplySegments(const QList<int>& sizes, int gapMs);
+    // EDID answers begin with a line naming the slot (see above). Default off: the digits alone.
+    void setEdidHeadings(bool headings);
 
     // The digits of the last custom-EDID upload as they arrived (empty before any).
     QByteArray lastUploadText() const;
@@ -98,6 +103,7 @@ private:
     QMap<QString, QByteArray> m_edids;
     QList<int> m_segments;
     int m_segmentGapMs = 0;
+    bool m_edidHeadings = false;
     QString m_uploadSlot; // while an upload's data comes in: the slot it goes to
     QByteArray m_uploadText;
     QByteArray m_lastUploadText;
