@@ -115,6 +115,24 @@ void screenSize(const EdidState& s, int* h, int* v)
     *v = int(qBound(1.0, std::floor(height * 2.54 + 0.5), 255.0));
 }
 
+// The id as the decoder shows it: three letters, or codes that are no letters ("TV@" has the
+// code 0), which an EDID may carry and which are written back as they came.
+quint16 manufacturerIdCode(const QString& id)
+{
+    bool ok = false;
+    const quint16 letters = packEdidManufacturerId(id, &ok);
+    if (ok || id.size() != 3)
+        return letters;
+    quint16 packed = 0;
+    for (const QChar c : id) {
+        const ushort u = c.unicode();
+        if (u < 0x40 || u > 0x7F)
+            return 0;
+        packed = quint16(packed << 5 | (u & 0x1F));
+    }
+    return packed;
+}
+
 int featureByte(const EdidState& s, const Interface& in)
 {
     int b = (s.standbyMode ? 0x80 : 0) | (s.suspendMode ? 0x40 : 0) | (s.activeOff ? 0x20 : 0)
@@ -307,8 +325,7 @@ Image generate(const EdidState& s)
     QByteArray b(128, '\0');
     for (int k = 1; k < 7; ++k)
         b[k] = char(0xFF);
-    bool ok = false;
-    const quint16 id = packEdidManufacturerId(s.manufacturer, &ok);
+    const quint16 id = manufacturerIdCode(s.manufacturer);
     put(&b, 8, id >> 8);
     put(&b, 9, id);
     put(&b, 10, s.productCode);
