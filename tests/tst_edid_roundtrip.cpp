@@ -312,6 +312,16 @@ void TestEdidRoundTrip::smallEdidsRebuilt_data()
                .dataBlock(3, {0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 0x44})
                .dataBlock(3, hfVsdb600)
                .build();
+    // E-EDID 1.2: the standard timing 95 3C is 1440x1440 at 120 Hz to a reader of that version
+    // (its aspect code 0 is 1:1), beyond limits of 30-100 kHz and 200 MHz.
+    QTest::newRow("1:1 standard timing of an E-EDID 1.2")
+        << EdidBuilder()
+               .set(19, {0x02})
+               .set(20, {0x80})
+               .set(38, {0x95, 0x3C})
+               .set(54, dtd1080)
+               .displayDescriptor(1, 0xFD, QByteArray::fromHex("327d1e6414000a202020202020"))
+               .build();
     QTest::newRow("HDMI 3D present alone")
         << hdmi().dataBlock(2, {0x90, 4, 31}).dataBlock(3, {0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 0x44, 0x20, 0x80, 0x00}).build();
 }
