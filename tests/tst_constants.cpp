@@ -280,10 +280,10 @@ private slots:
         QCOMPARE(packed >> 8, byte8);
         QCOMPARE(packed & 0xFF, byte9);
         QCOMPARE(unpackEdidManufacturerId(packed), QStringLiteral("VLM"));
-        // Fields 0 and 27-31 decode to the characters 0x60 and 0x7B-0x7F; bit 15 is ignored.
-        QCOMPARE(unpackEdidManufacturerId(0x0000), QStringLiteral("```"));
-        QCOMPARE(unpackEdidManufacturerId(quint16((27 << 10) | (31 << 5) | 1)),
-                 QString() + QChar(0x7B) + QChar(0x7F) + QChar('A'));
+        // Fields 0 and 27-31 decode to the characters 0x40 and 0x5B-0x5F, as edid-decode shows
+        // them ("TV@"); bit 15 is ignored.
+        QCOMPARE(unpackEdidManufacturerId(0x0000), QStringLiteral("@@@"));
+        QCOMPARE(unpackEdidManufacturerId(quint16((27 << 10) | (31 << 5) | 1)), QStringLiteral("[_A"));
         QCOMPARE(unpackEdidManufacturerId(quint16(0x8000 | packed)), QStringLiteral("VLM"));
     }
 

@@ -562,7 +562,8 @@ void compareFile(const QString& name, const QByteArray& bytes, const EdidState& 
             {QStringLiteral("FL/FR"), {0, 0x01}},       {QStringLiteral("LFE1"), {0, 0x02}},
             {QStringLiteral("FC"), {0, 0x04}},          {QStringLiteral("BL/BR"), {0, 0x08}},
             {QStringLiteral("BC"), {0, 0x10}},          {QStringLiteral("FLc/FRc"), {0, 0x20}},
-            {QStringLiteral("BLc/BRc"), {0, 0x40}},     {QStringLiteral("FLw/FRw"), {0, 0x80}},
+            {QStringLiteral("BLc/BRc"), {0, 0x40}},     {QStringLiteral("RLC/RRC"), {0, 0x40}},
+            {QStringLiteral("FLw/FRw"), {0, 0x80}},
             {QStringLiteral("TpFL/TpFR"), {1, 0x01}},   {QStringLiteral("TpC"), {1, 0x02}},
             {QStringLiteral("TpFC"), {1, 0x04}},        {QStringLiteral("LS/RS"), {1, 0x08}},
             {QStringLiteral("LFE2"), {1, 0x10}},        {QStringLiteral("TpBC"), {1, 0x20}},
@@ -737,6 +738,8 @@ private slots:
     void agreesWithEdidDecode();
     void crashedPeerSkipsTheFile();
     void audioComparedBothWays();
+    void smallEdidsAgree_data();
+    void smallEdidsAgree();
 };
 
 void TestEdidCorpus::agreesWithEdidDecode()
@@ -819,6 +822,55 @@ void TestEdidCorpus::audioComparedBothWays()
     EdidState lost = s;
     lost.unknownAudioDescriptors.clear();
     QCOMPARE(audioDisagreements(peer, lost).size(), 1);
+}
+
+void TestEdidCorpus::smallEdidsAgree_data()
+{
+    QTest::addColumn<QByteArray>("edid");
+    // 61 4C is DMT 0x11 (1024x768 at 70 Hz, 75 MHz); 61 4A is a generated 1024x768 at 70 Hz.
+    QTest::newRow("standard timing 61 4C") << EdidBuilder().set(38, {0x61, 0x4C}).build();
+    QTest::newRow("standard timing 61 4A") << EdidBuilder().set(38, {0x61, 0x4A}).build();
+    QTest::newRow("reserved standard timing codes")
+        << EdidBuilder().set(38, {0x00, 0x00, 0x00, 0x40, 0x01, 0x00, 0x01, 0xFF, 0x20, 0x20, 0x02, 0xC0}).build();
+    // "TV" and the code 0, which is no letter.
+    QTest::newRow("manufacturer TV@") << EdidBuilder().set(8, {0x52, 0xC0}).build();
+    QTest::newRow("manufacturer with codes 27 and 31") << EdidBuilder().set(8, {0x6F, 0xE1}).build();
+    QTest::newRow("every speaker") << EdidBuilder().cea(0x40).dataBlock(4, {0xFF, 0x07, 0x00}).build();
+    QTest::newRow("rear left/right of center") << EdidBuilder().cea(0x40).dataBlock(4, {0x4B, 0x00, 0x00}).build();
+    // The VICs a 4:2:0 video data block may list, each with its own name.
+    QTest::newRow("4:2:0 video data block")
+        << EdidBuilder()
+               .cea()
+               .dataBlock(2, {0x90})
+               .extendedBlock(0x0E, {96, 97, 101, 102, 106, 107, 114, 115, 116, 117, 118, 119, 120, 124, 125, 126,
+                                     127, 193, 194, 195, 196, 197, 198, 199, 200, 201, 202, 203, 204, 205})
+               .build();
+    QTest::newRow("4:2:0 video data block, high VICs")
+        << EdidBuilder()
+               .cea()
+               .dataBlock(2, {0x90})
+               .extendedBlock(0x0E, {206, 207, 208, 209, 210, 211, 212, 213, 214, 215, 216, 217, 218, 219, 68, 69,
+                                     70, 71, 72, 73, 74, 75, 76, 77, 78, 79, 80, 81, 82, 83})
+               .build();
+}
+
+void TestEdidCorpus::smallEdidsAgree()
+{
+    QFETCH(QByteArray, edid);
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("small.bin")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(edid);
+    file.close();
+    QString text;
+    QCOMPARE(edidDecodeOutput(file.fileName(), {QStringLiteral("-s"), QStringLiteral("-L")}, &text), EdidDecodeRun::Finished);
+    const CatalogueContext catalogues;
+    EdidState s;
+    decodeEdid(edid, catalogues.context, &s);
+    Comparison c;
+    compareFile(QStringLiteral("small.bin"), edid, s, parsePeer(text), catalogues.timings, c);
+    QVERIFY(c.total > 20);
+    QVERIFY2(c.total == c.agreed, qPrintable(c.failures.join(QLatin1Char('\n'))));
 }
 
 PLEXA_TEST_MAIN(TestEdidCorpus)

@@ -254,6 +254,76 @@ void TestEdidRoundTrip::smallEdidsRebuilt_data()
     QTest::newRow("DTD after a serial number descriptor")
         << EdidBuilder().set(54, dtd1080).cea().dataBlock(2, {0x10}).set(128 + 6, serial).set(128 + 24, dtd2560).build();
     QTest::newRow("reserved standard timing code") << EdidBuilder().set(38, {0x00, 0x40, 0x01, 0x00}).build();
+
+    // HDMI EDIDs: 1920x1080 at 60 Hz preferred, an HDMI block and the blocks each row shows.
+    const auto hdmi = [&dtd1080]() { return EdidBuilder().set(20, {0xA2}).set(54, dtd1080).cea(0x70); };
+    const QByteArray hfVsdb600 = QByteArray::fromHex("d85dc40178880000");
+    QTest::newRow("4K VICs at 594 MHz")
+        << hdmi()
+               .dataBlock(2, {0x90, 93, 94, 95, 96, 97, 102})
+               .dataBlock(3, {0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 0x44})
+               .dataBlock(3, hfVsdb600)
+               .build();
+    QTest::newRow("4:2:0 capability map over reordered SVDs")
+        << hdmi()
+               .dataBlock(2, {0x90, 4, 97, 31, 96, 102, 19})
+               .dataBlock(3, {0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 0x44})
+               .dataBlock(3, hfVsdb600)
+               .extendedBlock(0x0F, {0x2A})
+               .build();
+    QTest::newRow("VIC in both the video and the 4:2:0 video block")
+        << hdmi()
+               .dataBlock(2, {0x90, 4, 97, 96})
+               .dataBlock(3, {0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 0x44})
+               .dataBlock(3, hfVsdb600)
+               .extendedBlock(0x0E, {97, 96})
+               .build();
+    // 3D present with the structures of all VICs, HDMI VIC 1, and 3D VIC entries: frame packing
+    // of SVD 1, top-and-bottom of SVD 6 (past the four SVDs), side-by-side (half) of SVD 0.
+    QTest::newRow("HDMI 3D VIC indices")
+        << hdmi()
+               .dataBlock(2, {0x90, 4, 31, 19})
+               .dataBlock(3, {0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 0x44, 0x20, 0xA0, 0x26, 0x01, 0x00, 0x01, 0x10,
+                              0x66, 0x08, 0x10})
+               .build();
+    QTest::newRow("HDMI 3D mask and VIC indices")
+        << hdmi()
+               .dataBlock(2, {0x90, 4, 31, 19, 32})
+               .dataBlock(3, {0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 0x44, 0x20, 0xC0, 0x07, 0x00, 0x41, 0x00, 0x05, 0x20,
+                              0x76, 0x08, 0x10})
+               .build();
+    // VIC 250 is reserved: the 3D entries of SVDs 1 and 2 are not those of the first VIC slots.
+    QTest::newRow("HDMI 3D indices after a reserved VIC")
+        << hdmi()
+               .dataBlock(2, {250, 0x90, 4, 31})
+               .dataBlock(3, {0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 0x44, 0x20, 0x80, 0x03, 0x10, 0x26, 0x30})
+               .build();
+    QTest::newRow("VIC listed twice, marked once in the 4:2:0 capability map")
+        << hdmi()
+               .dataBlock(2, {0x90, 97, 4, 97})
+               .dataBlock(3, {0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 0x44})
+               .dataBlock(3, hfVsdb600)
+               .extendedBlock(0x0F, {0x02})
+               .build();
+    QTest::newRow("4:2:0 video data block before the video data block")
+        << hdmi()
+               .extendedBlock(0x0E, {97})
+               .dataBlock(2, {0x90, 4, 97})
+               .dataBlock(3, {0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 0x44})
+               .dataBlock(3, hfVsdb600)
+               .build();
+    // E-EDID 1.2: the standard timing 95 3C is 1440x1440 at 120 Hz to a reader of that version
+    // (its aspect code 0 is 1:1), beyond limits of 30-100 kHz and 200 MHz.
+    QTest::newRow("1:1 standard timing of an E-EDID 1.2")
+        << EdidBuilder()
+               .set(19, {0x02})
+               .set(20, {0x80})
+               .set(38, {0x95, 0x3C})
+               .set(54, dtd1080)
+               .displayDescriptor(1, 0xFD, QByteArray::fromHex("327d1e6414000a202020202020"))
+               .build();
+    QTest::newRow("HDMI 3D present alone")
+        << hdmi().dataBlock(2, {0x90, 4, 31}).dataBlock(3, {0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 0x44, 0x20, 0x80, 0x00}).build();
 }
 
 void TestEdidRoundTrip::smallEdidsRebuilt()

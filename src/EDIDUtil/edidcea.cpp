@@ -86,6 +86,12 @@ void EdidDecoder::parseCeaExtension()
     }
     if (m_state) {
         m_state->videoBlockVics = m_allSvds;
+        // A VIC of the 4:2:0 video data block that a later video data block lists again is
+        // still 4:2:0, whichever of the two blocks comes first.
+        for (Timing& t : m_state->timings) {
+            if (t.videoBlock && t.subsampling == 0 && t.vic > 0 && m_state->yuv420Vics.contains(t.vic))
+                t.subsampling = 1;
+        }
         // An SVD of 0 is no VIC: the map bit of one must not reach the rows without a VIC.
         QList<int> capable = m_state->yuv420CapabilityVics;
         capable.removeAll(0);

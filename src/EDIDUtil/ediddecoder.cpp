@@ -294,6 +294,10 @@ int standardTimingRate(const Timing& t)
     }
     if (t.hActive == 640 && t.vActive == 480 && t.fieldRate == 73)
         return 72;
+    // The VESA DMT list gives 1024x768 at 70 Hz (DMT 0x11, 75 MHz) the standard timing code
+    // 61 4C, whose rate field says 72 Hz; 61 4A (70 Hz) names the generated timing.
+    if (t.hActive == 1024 && t.vActive == 768 && t.fieldRate == 70 && t.pixelFreq > 74.99 && t.pixelFreq < 75.01)
+        return 72;
     return t.fieldRate;
 }
 

@@ -98,7 +98,7 @@ inline bool standardTimingUnused(int b1, int /*b2*/)
 
 // The rate (Hz) a standard timing code names this timing by: its nominal rate, which for the
 // one DMT whose nominal rate is not its rounded rate (640x480 at 72.809 Hz) is the rate cut to
-// whole hertz. 0 for the established timings that are not DMTs (Apple's 640x480 at 66.7 Hz and
+// whole hertz, and for DMT 0x11 (1024x768 at 70 Hz) the 72 Hz of its code 61 4C. 0 for the established timings that are not DMTs (Apple's 640x480 at 66.7 Hz and
 // the like): a standard timing code does not name them.
 int standardTimingRate(const Timing& t);
 

@@ -6,6 +6,7 @@
 
 #include "timing.h"
 
+#include <QHash>
 #include <QVector>
 
 #include <cmath>
@@ -193,8 +194,11 @@ QByteArray hdmiVsdb(const EdidState& s, const TimingLayout& l, QString* error)
         // The 3D entries and the mask index the video block's SVDs, the state indexes VIC slots:
         // a slot's entries go to the SVD of its VIC, wherever the video block lists it. A slot
         // without a VIC keeps its own index.
+        // While the video data blocks list the SVDs as read, every entry keeps the index it was
+        // read with (one past the end of the list included).
+        const bool svdsAsRead = l.svdVics == s.videoBlockVics;
         const auto svdOfSlot = [&](int slot) {
-            if (slot >= s.vicSlots.size())
+            if (svdsAsRead || slot >= s.vicSlots.size())
                 return slot;
             const int vic = s.vicSlots.at(slot).vic;
             for (int k = 0; k < l.svds.size() && k < 16; ++k) {
@@ -451,10 +455,24 @@ QList<DataBlock> ceaDataBlocks(const EdidState& s, const Interface& in, const Ti
             vics += char(v);
         appendSplit(&out, QStringLiteral("y420video"), 7, QByteArray(1, char(0x0E)), vics, 1);
         // Bit i stands for the i-th short video descriptor of the video data blocks.
+        // An SVD read keeps its own bit while its row still says what the map said of its VIC
+        // (a VIC listed twice may be marked once); the others follow their rows.
+        QHash<int, int> seen;
         QByteArray map;
         for (int i = 0; i < l.svdRows.size(); ++i) {
             const int row = l.svdRows.at(i);
-            const bool both = row >= 0 ? s.timings.at(row).subsampling == 2 : s.yuv420CapabilityVics.contains(l.svdVics.at(i));
+            const int vic = l.svdVics.at(i);
+            int readIndex = -1;
+            for (int k = 0, n = seen[vic]++; k < s.videoBlockVics.size() && readIndex < 0; ++k) {
+                if (s.videoBlockVics.at(k) == vic && n-- == 0)
+                    readIndex = k;
+            }
+            const bool readMarked = readIndex >= 0 && s.yuv420CapabilitySvds.contains(readIndex);
+            bool both = row >= 0 ? s.timings.at(row).subsampling == 2 : s.yuv420CapabilityVics.contains(vic);
+            if (both && readIndex >= 0 && s.yuv420CapabilityVics.contains(vic))
+                both = readMarked;
+            else if (row < 0 && readIndex >= 0)
+                both = readMarked;
             if (!both)
                 continue;
             if (map.size() <= i / 8)

@@ -115,6 +115,24 @@ void screenSize(const EdidState& s, int* h, int* v)
     *v = int(qBound(1.0, std::floor(height * 2.54 + 0.5), 255.0));
 }
 
+// The id as the decoder shows it: three letters, or codes that are no letters ("TV@" has the
+// code 0), which an EDID may carry and which are written back as they came.
+quint16 manufacturerIdCode(const QString& id)
+{
+    bool ok = false;
+    const quint16 letters = packEdidManufacturerId(id, &ok);
+    if (ok || id.size() != 3)
+        return letters;
+    quint16 packed = 0;
+    for (const QChar c : id) {
+        const ushort u = c.unicode();
+        if (u < 0x40 || u > 0x7F)
+            return 0;
+        packed = quint16(packed << 5 | (u & 0x1F));
+    }
+    return packed;
+}
+
 int featureByte(const EdidState& s, const Interface& in)
 {
     int b = (s.standbyMode ? 0x80 : 0) | (s.suspendMode ? 0x40 : 0) | (s.activeOff ? 0x20 : 0)
@@ -210,6 +228,49 @@ bool timingLimits(const QList<Timing>& rows, Limits* l)
     return true;
 }
 
+// The default GTF rates of a progressive timing: line rate (kHz) and pixel clock (MHz).
+void gtfRates(int h, int v, double rate, double* lineKHz, double* clockMHz)
+{
+    const double minVsyncBp = 550.0; // microseconds
+    const double estimate = (1e6 / rate - minVsyncBp) / (v + 1);
+    const int total = v + int(std::floor(minVsyncBp / estimate + 0.5)) + 1;
+    const double period = estimate * (1e6 / (estimate * total)) / rate; // microseconds
+    const double duty = 30.0 - 300.0 * period / 1000.0;
+    const int blank = int(std::floor(h * duty / (100.0 - duty) / 16.0 + 0.5)) * 16;
+    *lineKHz = 1000.0 / period;
+    *clockMHz = (h + blank) / period;
+}
+
+// An E-EDID before 1.3 gives the aspect code 0 of a standard timing the meaning 1:1: readers
+// of such an EDID see a square timing of that width where the table holds the 16:10 one, so
+// the limits must take in the square timing as well.
+void takeInSquareCodes(const EdidState& s, const QByteArray& standard, Limits* l, bool* any)
+{
+    if (s.revision < 1 || s.revision > 2)
+        return;
+    for (int k = 0; k + 1 < standard.size(); k += 2) {
+        const int b1 = quint8(standard.at(k)), b2 = quint8(standard.at(k + 1));
+        if (standardTimingUnused(b1, b2) || (b2 >> 6) != 0)
+            continue;
+        const int h = (b1 + 31) * 8;
+        const int rate = (b2 & 0x3F) + 60;
+        double line = 0, clock = 0;
+        gtfRates(h, h, rate, &line, &clock);
+        if (!*any) {
+            l->minV = l->maxV = rate;
+            l->minH = int(std::floor(line + 1e-9));
+            l->maxH = int(std::ceil(line - 1e-9));
+            l->clock10 = 0;
+            *any = true;
+        }
+        l->minV = qMin(l->minV, rate);
+        l->maxV = qMax(l->maxV, rate);
+        l->minH = qMin(l->minH, int(std::floor(line + 1e-9)));
+        l->maxH = qMax(l->maxH, int(std::ceil(line - 1e-9)));
+        l->clock10 = qMax(l->clock10, int(std::ceil(clock / 10.0 - 1e-9)));
+    }
+}
+
 void writeLimits(QByteArray* d, const Limits& l, bool v14)
 {
     int flags = quint8(d->at(4)) & 0xF0;
@@ -234,10 +295,11 @@ void writeLimits(QByteArray* d, const Limits& l, bool v14)
 
 // The range limits descriptor: the one read, widened where the timings need it, or a new one.
 // Empty when there is neither a descriptor to keep nor a timing to derive one from.
-QByteArray rangeDescriptor(const EdidState& s, const Interface& in)
+QByteArray rangeDescriptor(const EdidState& s, const Interface& in, const QByteArray& standard)
 {
     Limits t;
-    const bool haveTimings = timingLimits(s.timings, &t);
+    bool haveTimings = timingLimits(s.timings, &t);
+    takeInSquareCodes(s, standard, &t, &haveTimings);
     const QByteArray& kept = s.rangeLimitsDescriptor;
     if (kept.size() == 18) {
         if (!haveTimings)
@@ -307,8 +369,7 @@ Image generate(const EdidState& s)
     QByteArray b(128, '\0');
     for (int k = 1; k < 7; ++k)
         b[k] = char(0xFF);
-    bool ok = false;
-    const quint16 id = packEdidManufacturerId(s.manufacturer, &ok);
+    const quint16 id = manufacturerIdCode(s.manufacturer);
     put(&b, 8, id >> 8);
     put(&b, 9, id);
     put(&b, 10, s.productCode);
@@ -356,7 +417,7 @@ Image generate(const EdidState& s)
         display.append(s.monitorNameDescriptors);
     else if (!s.monitorName.isEmpty())
         display.append(nameDescriptor(s.monitorName));
-    const QByteArray range = rangeDescriptor(s, in);
+    const QByteArray range = rangeDescriptor(s, in, layout.standard);
     if (!range.isEmpty()) {
         rangeIndex = display.size();
         rangeOptional = s.rangeLimitsDescriptor.isEmpty();

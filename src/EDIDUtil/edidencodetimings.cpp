@@ -273,7 +273,13 @@ TimingLayout placeTimings(const EdidState& s, const Interface& in)
         const Timing& t = s.timings.at(row);
         if (!in.videoBlocks() || t.vic <= 0 || t.vic > 255)
             return false;
-        (t.subsampling == 1 ? yuv420Rows : videoRows).append(row);
+        // A VIC read in both the video and the 4:2:0 video data block stays in both while its
+        // row says 4:2:0 (only, or with the capability map).
+        const bool readInBoth = s.videoBlockVics.contains(t.vic) && s.yuv420Vics.contains(t.vic);
+        if (t.subsampling != 1 || readInBoth)
+            videoRows.append(row);
+        if (t.subsampling == 1 || (readInBoth && t.subsampling == 2))
+            yuv420Rows.append(row);
         l.placements[row].videoBlock = true;
         return true;
     };

@@ -197,13 +197,11 @@ void EdidDecoder::parse420VideoDataBlock(const Payload& p)
 // every SVD.
 void EdidDecoder::parse420CapabilityMapDataBlock(const Payload& p)
 {
-    QList<int> vics;
-    if (p.length <= 1) {
-        vics = m_allSvds;
-    } else {
-        for (int i = 0; i < m_allSvds.size() && i < 8 * (p.length - 1); ++i) {
-            if (p[1 + i / 8] >> (i % 8) & 1)
-                vics.append(m_allSvds.at(i));
+    QList<int> vics, indexes;
+    for (int i = 0; i < m_allSvds.size() && (p.length <= 1 || i < 8 * (p.length - 1)); ++i) {
+        if (p.length <= 1 || (p[1 + i / 8] >> (i % 8) & 1)) {
+            vics.append(m_allSvds.at(i));
+            indexes.append(i);
         }
     }
     for (int vic : vics) {
@@ -216,6 +214,8 @@ void EdidDecoder::parse420CapabilityMapDataBlock(const Payload& p)
                        .arg(c->ip ? QStringLiteral("i") : QStringLiteral("p"))
                        .arg(c->fieldRate));
     }
-    if (m_state)
+    if (m_state) {
         m_state->yuv420CapabilityVics = vics;
+        m_state->yuv420CapabilitySvds = indexes;
+    }
 }

@@ -184,6 +184,7 @@ struct EdidState
     // YCbCr 4:2:0.
     QList<int> yuv420Vics;           // VICs of the 4:2:0 video data blocks
     QList<int> yuv420CapabilityVics; // SVDs the capability map marks
+    QList<int> yuv420CapabilitySvds; // their indexes in videoBlockVics, as read
 
     // Data blocks the decoder does not model (header byte included), kept in order.
     QList<QByteArray> otherDataBlocks;

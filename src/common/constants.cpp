@@ -444,7 +444,7 @@ QString unpackEdidManufacturerId(quint16 packed)
     QString text;
     for (int shift = 10; shift >= 0; shift -= 5) {
         const int c = (packed >> shift) & 0x1F;
-        text += (c >= 1 && c <= 26) ? QChar(ushort('A' + c - 1)) : QChar(ushort(0x60 + c));
+        text += QChar(ushort(0x40 + c)); // 1 is 'A'; 0 and 27 to 31 give '@' and '[' to '_' as edid-decode shows them
     }
     return text;
 }

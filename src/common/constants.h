@@ -273,9 +273,9 @@ int aspectVSyncLines(int hPixels, int vLines, int noMatchLines = 10);
 // Anything but exactly three ASCII letters gives 0 (no id) and sets *ok to false: invalid input
 // never produces bits outside 0x7FFF. *ok is set to true for a valid id.
 quint16 packEdidManufacturerId(const QString& id, bool* ok = nullptr);
-// The reverse, as the EDID decoder shows it: each 5-bit field c becomes the character 0x60 + c,
-// upper-cased (1 gives "A", 26 "Z"; 0 and 27-31 give 0x60 and 0x7B-0x7F unchanged). Bit 15 is
-// ignored.
+// The reverse, as the EDID decoder shows it: each 5-bit field c becomes the character 0x40 + c
+// (1 gives "A", 26 "Z"; 0 and 27-31, which are no letters, give "@" and "[" to "_", as
+// edid-decode shows them). Bit 15 is ignored.
 QString unpackEdidManufacturerId(quint16 packed);
 
 // The firmware-update page's group test: `model` is exactly one of FIRMWARE_GROUP_MODELS.
