@@ -21,6 +21,13 @@ struct SerialPortEntry {
 
 // Lists the machine's serial ports: what QSerialPortInfo reports (ttyUSB, ttyACM, real ttyS),
 // the ports named by the file in PLEXA_SERIAL_PORTS and ports registered at run time.
+// The machine's own ports are enumerated once for every caller: the walk through sysfs costs
+// about 1,400 file opens, and four device families poll the list every 2 to 2.5 s. The listing is
+// kept while an inotify watch on /dev reports no change (a serial adapter that comes or goes adds
+// or removes its node there), re-made at least once a minute, and, for a few seconds after a
+// change, at most a second old, so that descriptions udev fills in late are seen. Where /dev
+// cannot be watched a listing serves for 1.5 s. The ports file and the registered ports are read
+// afresh at every call.
 // QSerialPortInfo does not list pseudo-terminals, so the device simulators register theirs here
 // (inside a test) or write them into that file (beside a running program) with the description
 // and USB ids a real unit would report.
@@ -44,6 +51,10 @@ public:
     static void clearRegisteredPorts();
     // Tests of a PC without serial ports leave out the machine's own (true again restores them).
     static void setSystemPortsListed(bool listed);
+    // How many times the machine's ports have been enumerated in this process.
+    static int systemListings();
+    // Tests: watch `folder` in place of /dev (an empty path restores /dev) and forget the listing.
+    static void setDeviceFolder(const QString& folder);
 };
 
 #endif // SERIALPORTS_H

@@ -18,6 +18,8 @@ PACKAGES=(
   # real peers the tests talk to
   lrzsz edid-decode tftp-hpa atftp tftpd-hpa curl openssl zip unzip gzip binutils python3 iproute2
   python3-diff-match-patch
+  # bench_checksums' independent CRC-16/XMODEM
+  python3-crcmod
   # the EDID decoder's fuzz test (libFuzzer and the sanitizer runtimes come with clang's runtime)
   clang libclang-rt-14-dev
 )

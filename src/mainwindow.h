@@ -44,6 +44,13 @@ class QAbstractButton;
 
 // One entry of the supported-product list: a model name and whether a unit of that model was
 // listed in the current drop-down fill.
+// A tab widget's own sheet that gives it, and every tab widget inside it, the application sheet's
+// plain pane (top corners square, tucked under the tab bar) over any rounder pane rule.
+inline constexpr char kPlainTabPaneStyle[] =
+    "QTabWidget::pane {margin-top:-2px;border-color: white #909090 #909090 #D0D0D0;"
+    "border-top-left-radius: 0;border-top-right-radius: 0;border-bottom-left-radius: 5px;"
+    "border-bottom-right-radius: 5px;}";
+
 struct NamedFlag {
     QString name;
     bool connected = false;

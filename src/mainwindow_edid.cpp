@@ -40,10 +40,7 @@ const char* const kWizardPaneStyle =
     "QTabWidget::pane {margin-top:0;border-color: #D0D0D0 #909090 #909090 #D0D0D0;"
     "border-top-left-radius: 5px;border-top-right-radius: 5px;border-bottom-left-radius: 5px;"
     "border-bottom-right-radius: 5px;}";
-const char* const kExpertPaneStyle =
-    "QTabWidget::pane {margin-top:-2px;border-color: white #909090 #909090 #D0D0D0;"
-    "border-top-left-radius: 0;border-top-right-radius: 0;border-bottom-left-radius: 5px;"
-    "border-bottom-right-radius: 5px;}";
+const char* const kExpertPaneStyle = kPlainTabPaneStyle;
 
 bool containsAny(const QString& text, std::initializer_list<const char*> parts)
 {

@@ -19,8 +19,12 @@
 
 namespace {
 
+// The selected tab in the page grey. The sheet replaces the device tab widget's own sheet, so its
+// panes go back to the plain look, which the application sheet's rounded rule for this widget
+// would otherwise keep.
 const QString kSelectedTabStyle =
-    QStringLiteral("QTabBar::tab:selected{background:#F5F5F5;border-bottom-color:#F5F5F5;}");
+    QStringLiteral("QTabBar::tab:selected{background:#F5F5F5;border-bottom-color:#F5F5F5;}")
+    + QLatin1String(kPlainTabPaneStyle);
 const QString kSerialPortTitle = QStringLiteral("Serial Port connection");
 // What a title bar takes beside its title: the window icon, three buttons and the margins.
 const int kTitleBarButtonsWidth = 160;

@@ -14,9 +14,9 @@
 SorvaneInterface::SorvaneInterface(Ui_MainUI* ui, const QList<EdidEntry>* monitorEdids, QSerialPort* port)
     : SorvaneInterface(ui, monitorEdids, port, new HDBaseT(ui, port), NoSetup())
 {
-    ui->ConfiguratorTabs->setStyleSheet(QStringLiteral(
-        "QTabWidget::pane {margin-top:0;border-color: #D0D0D0 #909090 #909090 #D0D0D0;border-top-left-radius: "
-        "5px;border-top-right-radius: 5px;border-bottom-left-radius: 5px;border-bottom-right-radius: 5px;}"));
+    // The rounded pane of ConfiguratorTabs and the tab widgets in its pages is a rule of the
+    // application style sheet: a sheet set here, on a built form, would restyle the whole tab tree
+    // a second time.
 
     connect(ui->uploadBrowse, SIGNAL(clicked()), this, SLOT(uploadBrowse()));
     connect(ui->copyFromDropdown, SIGNAL(currentIndexChanged(int)), this, SLOT(copyEdidSourceChanged(int)));

@@ -6,7 +6,9 @@
 #include "netparams.h"
 #include "serialports.h"
 
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 
 class TestPlatform : public QObject
 {
@@ -60,6 +62,45 @@ private slots:
         QCOMPARE(count(), 1);
         SerialPortLister::unregisterPort(pty.portName);
         QCOMPARE(count(), 0);
+    }
+
+    // Every caller shares one enumeration of the machine's ports until the device folder changes;
+    // registered ports still show at once.
+    void serialListingShared()
+    {
+        QTemporaryDir dev;
+        QVERIFY(dev.isValid());
+        SerialPortLister::setDeviceFolder(dev.path());
+        const int before = SerialPortLister::systemListings();
+        for (int i = 0; i < 8; ++i) // four families' polls and their list refreshes
+            SerialPortLister::availablePorts();
+        QCOMPARE(SerialPortLister::systemListings(), before + 1);
+
+        SerialPortEntry pty;
+        pty.portName = QStringLiteral("/dev/pts/998");
+        SerialPortLister::registerPort(pty);
+        QVERIFY(SerialPortLister::portNames().contains(pty.portName));
+        SerialPortLister::unregisterPort(pty.portName);
+        QVERIFY(!SerialPortLister::portNames().contains(pty.portName));
+        QCOMPARE(SerialPortLister::systemListings(), before + 1);
+
+        // An adapter plugged in adds its node: the next call lists afresh, the ones after share it.
+        QFile node(dev.filePath(QStringLiteral("ttyUSB7")));
+        QVERIFY(node.open(QIODevice::WriteOnly));
+        node.close();
+        SerialPortLister::availablePorts();
+        SerialPortLister::availablePorts();
+        QCOMPARE(SerialPortLister::systemListings(), before + 2);
+        QVERIFY(node.remove());
+        SerialPortLister::availablePorts();
+        QCOMPARE(SerialPortLister::systemListings(), before + 3);
+
+        // The folder itself gone: listed again, then shared for a short while without a watch.
+        QVERIFY(dev.remove());
+        SerialPortLister::availablePorts();
+        SerialPortLister::availablePorts();
+        QCOMPARE(SerialPortLister::systemListings(), before + 4);
+        SerialPortLister::setDeviceFolder(QString());
     }
 
     void compareVersions_data()

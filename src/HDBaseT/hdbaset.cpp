@@ -131,9 +131,6 @@ void HDBaseT::init()
     connect(ui->exStatusDownloadLog, &QPushButton::clicked, this, &HDBaseT::downloadLog);
     connect(ui->exPinoutButton, &QPushButton::clicked, this, &HDBaseT::executePinoutButton);
 
-    pinoutDialog = new pinout_selector(ui->centralFrame);
-    connect(pinoutDialog, SIGNAL(selectedPinoutChanged(bool)), this, SLOT(staticChartChange(bool)));
-
     for (QPushButton* button : {ui->channelAHide, ui->channelBHide, ui->channelCHide, ui->channelDHide,
                                 ui->channelAHide2, ui->channelBHide2, ui->channelCHide2, ui->channelDHide2})
         connect(button, &QPushButton::clicked, this, &HDBaseT::onHideClicked);
@@ -150,6 +147,16 @@ void HDBaseT::init()
 }
 
 // ---- Units among the serial ports ----------------------------------------------------------
+
+pinout_selector* HDBaseT::pinoutSelector()
+{
+    // Its form (two large wiring pictures) is a good share of start-up, and few sessions open it.
+    if (!pinoutDialog) {
+        pinoutDialog = new pinout_selector(ui->centralFrame);
+        connect(pinoutDialog, SIGNAL(selectedPinoutChanged(bool)), this, SLOT(staticChartChange(bool)));
+    }
+    return pinoutDialog;
+}
 
 QList<Device> HDBaseT::findDevices()
 {

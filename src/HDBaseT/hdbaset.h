@@ -54,7 +54,8 @@ public:
     bool receiverUnit() const { return isReceiver; }
     QString logPath() const { return logFilePath; }
     bool isLogOpen() const { return logFile.isOpen(); }
-    pinout_selector* pinoutSelector() const { return pinoutDialog; }
+    // The wiring-standard dialog, built on first use.
+    pinout_selector* pinoutSelector();
     // Replaces the clock that stamps samples and names log files; an empty function restores
     // the system clock.
     void setClock(std::function<QDateTime()> clock) { this->clock = std::move(clock); }

@@ -362,7 +362,7 @@ void HDBaseT::clearLog()
 
 void HDBaseT::executePinoutButton()
 {
-    pinoutDialog->exec();
+    pinoutSelector()->exec();
 }
 
 void HDBaseT::staticChartChange(bool indx)

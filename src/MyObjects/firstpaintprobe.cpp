@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 long residentKb()
@@ -26,10 +27,12 @@ long residentKb()
 class FirstPaintProbe : public QObject
 {
 public:
-    FirstPaintProbe(QWidget* window, bool quit)
+    enum class Mode { Stay, Quit, Exit };
+
+    FirstPaintProbe(QWidget* window, Mode mode)
         : QObject(window)
         , m_window(window)
-        , m_quit(quit)
+        , m_mode(mode)
     {
     }
 
@@ -43,7 +46,9 @@ public:
             QTimer::singleShot(0, this, [this] {
                 std::printf("PAINTED %ld\n", residentKb());
                 std::fflush(stdout);
-                if (m_quit)
+                if (m_mode == Mode::Exit)
+                    _exit(0); // nothing after the paint is counted, not even the tear-down
+                if (m_mode == Mode::Quit)
                     QCoreApplication::quit();
             });
         }
@@ -52,7 +57,7 @@ public:
 
 private:
     QWidget* m_window;
-    bool m_quit;
+    Mode m_mode;
     bool m_done = false;
 };
 } // namespace
@@ -62,5 +67,8 @@ void installFirstPaintProbe(QWidget* window)
     const QByteArray mode = qgetenv("PLEXA_REPORT_FIRST_PAINT");
     if (mode.isEmpty() || !qApp)
         return;
-    qApp->installEventFilter(new FirstPaintProbe(window, mode == "quit"));
+    const auto how = mode == "quit"   ? FirstPaintProbe::Mode::Quit
+                     : mode == "exit" ? FirstPaintProbe::Mode::Exit
+                                      : FirstPaintProbe::Mode::Stay;
+    qApp->installEventFilter(new FirstPaintProbe(window, how));
 }
