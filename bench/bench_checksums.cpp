@@ -34,15 +34,15 @@ double bestMs(F f, int rounds = Rounds)
     return best;
 }
 volatile quint32 sink;
-volatile const void* found;
+const void* volatile found;
 
 // Runs the Python peers over the image in `path`; fills the best times (ms) and their values.
 bool pythonPeers(const QString& path, double* crcMs, quint32* crc, double* sumMs, quint32* sum)
 {
     const QString script = QStringLiteral(
         "import sys, time\n"
-        "import crcmod.crcmod, crcmod.predefined\n"
-        "if not crcmod.crcmod._usingExtension: sys.exit('crcmod without its C extension')\n"
+        "import crcmod.predefined\n"
+        "if not sys.modules['crcmod.crcmod']._usingExtension: sys.exit('crcmod without its C extension')\n"
         "data = open(sys.argv[1], 'rb').read()\n"
         "f = crcmod.predefined.mkCrcFun('xmodem')\n"
         "def best(g):\n"
