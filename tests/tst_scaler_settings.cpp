@@ -5,7 +5,7 @@
 #include "plexatest.h"
 #include "constants.h"
 #include "scaler.h"
-#include "scaler_settingsfile.h"
+#include "settingsfile.h"
 #include "scalerfixture.h"
 #include "scalersim.h"
 #include "scripteddialogs.h"

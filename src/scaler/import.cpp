@@ -11,7 +11,7 @@
 #include "dialogs.h"
 #include "myxmlmanager.h"
 #include "regularfile.h"
-#include "scaler_settingsfile.h"
+#include "settingsfile.h"
 #include "timingpreset.h"
 #include "ui_mainui.h"
 

@@ -47,10 +47,10 @@ int sorvaneTypeForDescription(const QString& description);
 // EDIDs by YMODEM and drives the shared EDID box. Owns the HDBaseT page, which shares its port,
 // and the manual-reboot dialog of the serial firmware update.
 //
-// Files: sorvane_link.cpp (link, poll, states, byte readers, monitor start/stop),
-// sorvane_page.cpp (selection and refresh), sorvane_booster.cpp (booster commands),
-// sorvane_transfer.cpp (YMODEM download and upload), sorvane_edid.cpp (the EDID box),
-// sorvane_routing.cpp (edidRouteFor), sorvane_firmware.cpp (the serial firmware update, the
+// Files: link.cpp (link, poll, states, byte readers, monitor start/stop),
+// page.cpp (selection and refresh), booster.cpp (booster commands),
+// transfer.cpp (YMODEM download and upload), edid.cpp (the EDID box),
+// routing.cpp (edidRouteFor), firmware.cpp (the serial firmware update, the
 // reboot wait and the HDBaseT units' second and third files).
 class SorvaneInterface : public QWidget
 {
@@ -144,7 +144,7 @@ public slots:
     void downloadEdidMonitor();
     void setupPlot();
 
-    // Firmware (sorvane_firmware.cpp). The update takes its file from the update page's field
+    // Firmware (firmware.cpp). The update takes its file from the update page's field
     // and returns once the file is sent (an HDBaseT unit's countdown still running).
     virtual void sorvaneFirmwareUpdate();
     void sorvaneFirmwareBrowse();
@@ -170,7 +170,7 @@ protected:
 private:
     friend class SorvaneChannel;
 
-    // Link (sorvane_link.cpp).
+    // Link (link.cpp).
     bool waitForIdle();
     void writeCommand(const QString& command);
     void resetReceive();
@@ -186,24 +186,24 @@ private:
     // at most `limitMs` in all; false when nothing came.
     bool awaitReply(const QString& reply, int quietMs, int limitMs);
 
-    // Page (sorvane_page.cpp).
+    // Page (page.cpp).
     void runQuery(const QByteArray& query);
     bool applyQueryLine(const QByteArray& query, const QString& line);
 
-    // Booster (sorvane_booster.cpp).
+    // Booster (booster.cpp).
     struct BoosterAction;
     void runSetting(const BoosterAction& action, int argument);
     void runStatusQuery(const QByteArray& command, const QString& failStatus, const QString& failText);
     void finishCommand(const QString& reply, int shownMs);
     void finishStatusQuery();
 
-    // Transfers (sorvane_transfer.cpp).
+    // Transfers (transfer.cpp).
     void receiveEdidFile();
     void sendEdidFile(const QString& fileName, int bank);
     void downloadFailed(const QString& why, bool tellUser);
     void uploadFailed(const QString& why, bool tellUser);
 
-    // Firmware (sorvane_firmware.cpp).
+    // Firmware (firmware.cpp).
     struct FirmwareProgress;
     // Sends one firmware file after "#fw_upgrade"; the text to report on failure, empty on success.
     QString sendFirmwareFile(const QString& path, const QByteArray& bytes, int requestWaitMs,
@@ -216,7 +216,7 @@ private:
     bool performHDBTContinue(QString file, int stage);
     void continuationReport(const QString& text);
 
-    // EDID box (sorvane_edid.cpp).
+    // EDID box (edid.cpp).
     bool chooseDownloadPath();
     void saveEDIDData(const QString& path, const QByteArray& data);
     void saveMonitorEdid(int position);

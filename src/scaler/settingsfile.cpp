@@ -1,4 +1,4 @@
-#include "scaler_settingsfile.h"
+#include "settingsfile.h"
 
 #include "constants.h"
 #include "edidfile.h"

@@ -1,6 +1,6 @@
 // The HDBaseT "Status" page: construction, the units among the serial ports, taking a selected
 // unit over, the monitor stream and its start and stop, the help text. The plots, alerts and the
-// event log are in hdbaset_plots.cpp; the stream's grammar and formulas in hdbtmonitor.*.
+// event log are in plots.cpp; the stream's grammar and formulas in hdbtmonitor.*.
 #include "hdbaset.h"
 
 #include "constants.h"

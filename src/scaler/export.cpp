@@ -8,7 +8,7 @@
 
 #include "dialogs.h"
 #include "myxmlmanager.h"
-#include "scaler_settingsfile.h"
+#include "settingsfile.h"
 #include "timescale.h"
 #include "timingpreset.h"
 #include "delay.h"

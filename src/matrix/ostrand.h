@@ -22,7 +22,7 @@ class QTcpSocket;
 //
 // Every exchange goes through runCommand(): one connection per command or short sequence, the
 // unit's Admin login when it asks for one, each reply taken once the unit falls quiet after it
-// (whatever its prompt says), within a bounded wait. The EDID operations (ostrand_edid.cpp) read, save and upload EDIDs as hex text.
+// (whatever its prompt says), within a bounded wait. The EDID operations (edid.cpp) read, save and upload EDIDs as hex text.
 class Ostrand : public QWidget
 {
     Q_OBJECT
