@@ -440,9 +440,12 @@ private slots:
     void exceededState()
     {
         QWidget page;
+        // The status page's value box of channel A on the second plot, and its value.
         auto* box = new QGroupBox(&page);
+        box->setObjectName(QStringLiteral("channelAValue2Box"));
         box->setGeometry(0, 0, 120, 60);
         auto* label = new QLabel("42%", box);
+        label->setObjectName(QStringLiteral("channelAValue2"));
         label->setGeometry(10, 20, 60, 30);
         page.resize(120, 60);
         page.show();

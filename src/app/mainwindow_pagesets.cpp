@@ -21,9 +21,11 @@ namespace {
 
 // The selected tab in the page grey. The sheet replaces the device tab widget's own sheet, so its
 // panes go back to the plain look, which the application sheet's rounded rule for this widget
-// would otherwise keep.
+// would otherwise keep. The scaler's preset tabs keep their white selected tab: a sheet set here
+// outranks the application sheet's rule for them.
 const QString kSelectedTabStyle =
-    QStringLiteral("QTabBar::tab:selected{background:#F5F5F5;border-bottom-color:#F5F5F5;}")
+    QStringLiteral("QTabBar::tab:selected{background:#F5F5F5;border-bottom-color:#F5F5F5;}"
+                   "QTabWidget#timingPresets>QTabBar::tab:selected{background:white;border-bottom-color:white;}")
     + QLatin1String(kPlainTabPaneStyle);
 const QString kSerialPortTitle = QStringLiteral("Serial Port connection");
 // What a title bar takes beside its title: the window icon, three buttons and the margins.

@@ -220,7 +220,8 @@ QString ReplyCollector::rawText() const
     // Nothing but the command line came back (no prompt after it), or the start of it: the unit
     // said that much, and it is all there is of the reply.
     const QByteArray& said = m_pendingEcho.isEmpty() ? m_held : m_pendingEcho;
-    return QString::fromLatin1(said.constData(), said.size());
+    const int size = qMin(said.size(), m_rules.limit);
+    return QString::fromLatin1(said.constData(), size);
 }
 
 QString ReplyCollector::text() const

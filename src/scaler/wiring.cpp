@@ -84,7 +84,8 @@ void Scaler::wirePages()
         ui->timingPresets->addTab(page, QStringLiteral("Preset %1").arg(i + 1));
         connect(preset, SIGNAL(sendCommand(QString, QString)), this, SLOT(handleCommand(QString, QString)));
     }
-    ui->timingPresets->setStyleSheet(QStringLiteral("QTabBar::tab:selected{background:white;border-bottom-color:white;}"));
+    // The selected preset tab's white face is a rule of the application style sheet: a sheet of
+    // its own here would restyle the whole preset subtree a second time at start-up.
     ui->timingPresets->blockSignals(false);
 
     connect(ui->osdTimeoutButton, SIGNAL(toggled(bool)), this, SLOT(osdTimeoutToggled(bool)));

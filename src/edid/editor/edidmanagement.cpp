@@ -213,16 +213,9 @@ EdidManagement::EdidManagement(Ui_MainUI* ui, QList<EdidEntry>* monitorList)
 
     managementTabChanged(ui->managementTabs->currentIndex());
 
-    customTimingDialog = new CustomTimingDialog(ui->centralFrame);
-    customTimingDialog->setTimingNames(&timingCatalogue.customNames);
-    customTimingDialog->setCatalogueFile(CatalogueFiles::path(QStringLiteral("timings.xml")));
-    customAudioDialog = new CustomAudioDialog(ui->centralFrame);
-    customAudioDialog->setAudioFormatNames(&audioCatalogue.names);
-    customAudioDialog->setCatalogueFile(CatalogueFiles::path(QStringLiteral("audio.xml")));
-    timingDialogGuard = customTimingDialog;
-    audioDialogGuard = customAudioDialog;
-    // The dialogs take the application's style sheet like every other window; setting it on them
-    // again would only style them twice at start-up.
+    // The custom timing and audio dialogs are built when first opened (timingDialog(),
+    // audioDialog()): few sessions open them, and building and styling them is a good part of
+    // start-up.
 
     editingTiming = false;
 }
@@ -234,6 +227,28 @@ EdidManagement::~EdidManagement()
     delete audioDialogGuard.data();
     delete timingModel;
     delete audioModel;
+}
+
+CustomTimingDialog* EdidManagement::timingDialog()
+{
+    if (!customTimingDialog) {
+        customTimingDialog = new CustomTimingDialog(ui->centralFrame);
+        customTimingDialog->setTimingNames(&timingCatalogue.customNames);
+        customTimingDialog->setCatalogueFile(CatalogueFiles::path(QStringLiteral("timings.xml")));
+        timingDialogGuard = customTimingDialog;
+    }
+    return customTimingDialog;
+}
+
+CustomAudioDialog* EdidManagement::audioDialog()
+{
+    if (!customAudioDialog) {
+        customAudioDialog = new CustomAudioDialog(ui->centralFrame);
+        customAudioDialog->setAudioFormatNames(&audioCatalogue.names);
+        customAudioDialog->setCatalogueFile(CatalogueFiles::path(QStringLiteral("audio.xml")));
+        audioDialogGuard = customAudioDialog;
+    }
+    return customAudioDialog;
 }
 
 // ---- catalogues ------------------------------------------------------------------------------------

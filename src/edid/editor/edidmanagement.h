@@ -114,7 +114,9 @@ public:
     QTableView* activeTable() const { return currentTable; }
     const std::array<QPushButton*, 16>& vicSlotButtons() const { return vicButtons; }
     AudioFormatModel* getAudioModel() const { return audioModel; }
-    CustomTimingDialog* timingDialog() const { return customTimingDialog; }
+    // The custom timing dialog, built on first use (most sessions never open it).
+    CustomTimingDialog* timingDialog();
+    CustomAudioDialog* audioDialog();
     // The catalogues behind the pick lists. The timing catalogue is read on first use.
     const TimingCatalogue& timings();
     const AudioCatalogue& audioFormats() const { return audioCatalogue; }

@@ -86,9 +86,9 @@ void EdidManagement::editAudio()
 
 void EdidManagement::addAudioFormat(AudioFormat* format)
 {
-    customAudioDialog->resetForm();
-    customAudioDialog->loadAudioFormat(format);
-    if (customAudioDialog->exec() != QDialog::Accepted)
+    audioDialog()->resetForm();
+    audioDialog()->loadAudioFormat(format);
+    if (audioDialog()->exec() != QDialog::Accepted)
         return;
 
     const QModelIndex current = ui->audioTable->currentIndex();

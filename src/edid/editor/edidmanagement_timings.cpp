@@ -167,9 +167,9 @@ void EdidManagement::replaceSelectedTiming(const Timing& timing)
 void EdidManagement::addTiming(Timing* timing)
 {
     ensureTimingCatalogue(); // the dialog refuses the names of its custom timings
-    customTimingDialog->resetForm();
-    customTimingDialog->loadTiming(timing);
-    if (customTimingDialog->exec() != QDialog::Accepted)
+    timingDialog()->resetForm();
+    timingDialog()->loadTiming(timing);
+    if (timingDialog()->exec() != QDialog::Accepted)
         return;
 
     const QModelIndex current = ui->timingTable->currentIndex();
