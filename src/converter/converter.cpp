@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProgressDialog>
+#include <QScopeGuard>
 #include <QTimer>
 
 namespace {
@@ -190,6 +191,10 @@ void Converter::selectedProductChanged(Device device)
 // one more request.
 bool Converter::askScalerInfo(const Device& device, QByteArray* reply)
 {
+    // The USB poll stays out of the whole exchange: its list refresh must not re-select the unit
+    // between the requests (the progress dialog's steps run the event loop).
+    waitingForUnit = true;
+    const auto pollBack = qScopeGuard([this] { waitingForUnit = false; });
     *reply = sendCommand(int(device.vendorId), int(device.productId), scalerDeviceInfoPayload());
     if (parseScalerDeviceInfo(*reply).valid)
         return true;
@@ -199,12 +204,10 @@ bool Converter::askScalerInfo(const Device& device, QByteArray* reply)
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(0);
     progress.show();
-    waitingForUnit = true;
     for (int step = 0; step < ConnectSteps; ++step) {
         progress.setValue(step);
         delay(ConnectStepMs);
     }
-    waitingForUnit = false;
     progress.setValue(ConnectSteps);
     progress.close();
 

@@ -86,6 +86,10 @@ ReplyCollector::ReplyCollector(const ReplyRules& rules)
 void ReplyCollector::reset(const QByteArray& echo)
 {
     m_echo = m_rules.dropEcho ? withoutLineEnd(echo) : QByteArray();
+    // A command line holding the prompt could not be told from the reply's end: nothing is held
+    // back for it.
+    if (!m_rules.prompt.isEmpty() && m_echo.contains(m_rules.prompt))
+        m_echo.clear();
     m_held.clear();
     m_pendingEcho.clear();
     m_pendingLineEnds = 0;
